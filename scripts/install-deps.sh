@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the client needs to build, run and be tested; only what is
+# missing, so that a second run costs nothing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qtbase5-dev qtbase5-private-dev qtwebengine5-dev qtmultimedia5-dev libqt5svg5-dev
+  libqt5websockets5-dev libssl-dev
+  # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
+  fonts-dejavu-core fonts-noto-cjk
+  # tests, fuzzing and benchmarks
+  xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
+  libbenchmark-dev libspdlog-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,336 @@
+#include "LogUtil.h"
+
+#include "Clock.h"
+#include "PathUtil.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTextCodec>
+
+#include <cstdio>
+
+namespace {
+QMutex g_instanceMutex;
+LogUtil *g_instance = nullptr;
+thread_local bool t_holdsFileMutex = false;
+
+qint64 localDayStart(const QDate &date)
+{
+    return QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+}
+} // namespace
+
+LogUtil::LogUtil(QObject *parent) : QObject(parent)
+{
+    writerThread.setObjectName(QStringLiteral("LogWriter"));
+    moveToThread(&writerThread);
+    connect(&writerThread, &QThread::started, this, &LogUtil::processLogQueue);
+    writerThread.start(QThread::InheritPriority);
+}
+
+LogUtil::~LogUtil()
+{
+    stop();
+}
+
+LogUtil *LogUtil::instance()
+{
+    QMutexLocker locker(&g_instanceMutex);
+    if (!g_instance) {
+        g_instance = new LogUtil();
+    }
+    return g_instance;
+}
+
+void LogUtil::init(int level)
+{
+    LogUtil *self = instance();
+    self->logLevel.fetchAndStoreOrdered(level);
+    if (qgetenv("BRV_DEBUG_LOG") == "1") {
+        self->logLevel.storeRelease(LogDebug);
+    }
+    if (self->logLevel.loadAcquire() == LogOff) {
+        qInfo() << "日志模块已关闭（LogLevel=LogOff）";
+        return;
+    }
+    PathUtil::makePath(logDir());
+    {
+        QMutexLocker fileLocker(&self->fileMutex);
+        self->openLogFile();
+    }
+    self->previousHandler = qInstallMessageHandler(logMessageHandler);
+    self->handlerInstalled = true;
+    qInfo() << "-------------------日志输出模块创建成功-------------------"
+            << "logLevel=" << self->logLevel.loadRelaxed();
+    qInfo() << "logFile=" << logDir() + logFileName(Clock::now().toString(QStringLiteral("yyyyMMdd")));
+    self->clearExpiredLogs();
+}
+
+void LogUtil::release()
+{
+    QMutexLocker locker(&g_instanceMutex);
+    LogUtil *self = g_instance;
+    if (!self) {
+        return;
+    }
+    // The handler goes first, so that no message recreates the module while it stops.
+    if (self->handlerInstalled) {
+        qInstallMessageHandler(self->previousHandler);
+        self->handlerInstalled = false;
+    }
+    g_instance = nullptr;
+    locker.unlock();
+    delete self;
+}
+
+void LogUtil::stop()
+{
+    {
+        QMutexLocker locker(&queueMutex);
+        stopFlag.store(true);
+        queueCondition.wakeAll();
+    }
+    writerThread.quit();
+    writerThread.wait();
+    QMutexLocker fileLocker(&fileMutex);
+    logFile.close();
+}
+
+QString LogUtil::logDir()
+{
+    return PathUtil::appDataDir() + QStringLiteral("log/");
+}
+
+QString LogUtil::logFileName(const QString &yyyyMMdd, int counter)
+{
+    if (counter <= 0) {
+        return yyyyMMdd + QStringLiteral(".log");
+    }
+    return yyyyMMdd + QStringLiteral("_%1.log").arg(counter);
+}
+
+int LogUtil::threshold(QtMsgType type)
+{
+    switch (type) {
+    case QtFatalMsg:
+        return LogFatal;
+    case QtCriticalMsg:
+        return LogCritical;
+    case QtWarningMsg:
+        return LogWarning;
+    case QtInfoMsg:
+        return LogInfo;
+    default:
+        return LogDebug;
+    }
+}
+
+QString LogUtil::levelWord(QtMsgType type)
+{
+    switch (type) {
+    case QtFatalMsg:
+        return QStringLiteral("Fatal");
+    case QtCriticalMsg:
+        return QStringLiteral("Critical");
+    case QtWarningMsg:
+        return QStringLiteral("Warning");
+    case QtInfoMsg:
+        return QStringLiteral("Info");
+    case QtDebugMsg:
+        return QStringLiteral("Debug");
+    default:
+        return QString();
+    }
+}
+
+QString LogUtil::formatLine(qint64 msecsSinceEpoch, QtMsgType type,
+                            const QMessageLogContext &context, const QString &message)
+{
+    // Turning a time into local date and time text is the costly part of a line; each thread
+    // keeps the text of the last second it formatted.
+    struct SecondCache {
+        qint64 second = std::numeric_limits<qint64>::min();
+        QString text;
+    };
+    thread_local SecondCache cache;
+    const qint64 second = msecsSinceEpoch >= 0 ? msecsSinceEpoch / 1000
+                                               : (msecsSinceEpoch - 999) / 1000;
+    const int millis = static_cast<int>(msecsSinceEpoch - second * 1000);
+    if (cache.second != second) {
+        cache.second = second;
+        cache.text = QDateTime::fromMSecsSinceEpoch(second * 1000)
+                         .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+
+    QString file;
+    if (context.file) {
+        file = QString::fromUtf8(context.file);
+        file = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+
+    QString line;
+    line.reserve(48 + file.size() + message.size());
+    line += QLatin1Char('[');
+    line += cache.text;
+    line += QLatin1Char('.');
+    line += QLatin1Char('0' + millis / 100);
+    line += QLatin1Char('0' + millis / 10 % 10);
+    line += QLatin1Char('0' + millis % 10);
+    line += QLatin1String("] ");
+    line += levelWord(type);
+    line += QLatin1String(": [");
+    line += file;
+    line += QLatin1Char('(');
+    line += QString::number(context.line);
+    line += QLatin1String(")]: ");
+    line += message;
+    return line;
+}
+
+void LogUtil::writeLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (threshold(type) > logLevel.loadRelaxed()) {
+        return;
+    }
+    const QString line = formatLine(Clock::currentMSecsSinceEpoch(), type, context, message);
+
+    if (type == QtFatalMsg) {
+        // Qt aborts as soon as the handler returns: this line, and everything queued before
+        // it, go to the disk now. Lock order is queue, then file, as in the writer.
+        QMutexLocker queueLocker(&queueMutex);
+        QMutex *heldByUs = t_holdsFileMutex ? nullptr : &fileMutex;
+        if (heldByUs) {
+            heldByUs->lock();
+        }
+        logQueue.append(line);
+        while (!logQueue.isEmpty()) {
+            writeLine(logQueue.takeFirst());
+        }
+        if (heldByUs) {
+            heldByUs->unlock();
+        }
+        return;
+    }
+
+    queueMutex.lock();
+    logQueue.append(line);
+    queueMutex.unlock();
+    queueCondition.wakeOne();
+}
+
+void LogUtil::openLogFile()
+{
+    const QDate today = Clock::now().date();
+    currentDate = today.toString(QStringLiteral("yyyyMMdd"));
+    dayStartMSecs = localDayStart(today);
+    nextDayStartMSecs = localDayStart(today.addDays(1));
+
+    const QString dir = logDir();
+    QString path = dir + logFileName(currentDate);
+    for (int counter = 1; QFileInfo(path).size() >= maxFileSize; ++counter) {
+        path = dir + logFileName(currentDate, counter);
+    }
+    logFile.setFileName(path);
+    if (!logFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        std::fprintf(stderr, "打开日志文件失败: %s\n", path.toLocal8Bit().constData());
+        fileSize = 0;
+        return;
+    }
+    fileSize = logFile.size();
+}
+
+void LogUtil::writeLine(const QString &line)
+{
+    if (logFile.isOpen()) {
+        const qint64 now = Clock::currentMSecsSinceEpoch();
+        if (fileSize >= maxFileSize || now >= nextDayStartMSecs || now < dayStartMSecs) {
+            logFile.close();
+            openLogFile();
+        }
+    }
+    if (!logFile.isOpen()) {
+        return;
+    }
+    // The locale codec is what a text stream on the file would use (UTF-8 after start-up).
+    QTextCodec *codec = QTextCodec::codecForLocale();
+    QByteArray bytes = codec ? codec->fromUnicode(line) : line.toUtf8();
+    bytes.append("\r\n", 2);
+    const qint64 written = logFile.write(bytes);
+    logFile.flush();
+    if (written > 0) {
+        fileSize += written;
+    }
+}
+
+void LogUtil::processLogQueue()
+{
+    for (;;) {
+        queueMutex.lock();
+        while (logQueue.isEmpty() && !stopFlag.load()) {
+            queueCondition.wait(&queueMutex);
+        }
+        if (logQueue.isEmpty()) {
+            // Stopping with nothing left to write.
+            queueMutex.unlock();
+            return;
+        }
+        const QString line = logQueue.takeFirst();
+        // The file lock is taken before the queue is let go, so that a fatal message cannot
+        // write ahead of this line.
+        fileMutex.lock();
+        queueMutex.unlock();
+        t_holdsFileMutex = true;
+        writeLine(line);
+        t_holdsFileMutex = false;
+        fileMutex.unlock();
+    }
+}
+
+void LogUtil::clearExpiredLogs()
+{
+    const QString dirPath = logDir();
+    QDir dir(dirPath);
+    if (!dir.exists()) {
+        qDebug() << "日志目录不存在:" << dirPath;
+        return;
+    }
+    const QDate cutoff = Clock::now().date().addDays(-7);
+    static const QRegularExpression datePattern(QStringLiteral("(\\d{8})"));
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::NoSort);
+    for (const QString &name : names) {
+        const QString path = dir.filePath(name);
+        if (name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
+            QFile file(path);
+            file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+            if (file.remove()) {
+                qDebug() << "日志压缩包删除成功:" << name;
+            } else {
+                qDebug() << "日志压缩包删除失败:" << name;
+            }
+            continue;
+        }
+        const QRegularExpressionMatch match = datePattern.match(name);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        const QDate date = QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
+        if (!date.isValid() || date >= cutoff) {
+            continue;
+        }
+        QFile file(path);
+        file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+        if (file.remove()) {
+            qDebug() << "过期日志删除成功:" << name;
+        } else {
+            qDebug() << "过期日志删除失败:" << name;
+        }
+    }
+}
+
+void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    LogUtil::instance()->writeLog(type, context, message);
+}

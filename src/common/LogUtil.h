@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QMutex>
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+
+// The process-wide log. It is the Qt message handler: every message is filtered by level,
+// formatted on the calling thread and queued; one writer thread appends the lines to the day's
+// file in the data directory's "log/", flushing each line.
+class LogUtil : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum LogLevel {
+        LogOff = 0,
+        LogFatal = 1,
+        LogCritical = 2,
+        LogWarning = 3,
+        LogInfo = 4,
+        LogDebug = 5,
+    };
+
+    // A file at or above this size is full and the day continues in "yyyyMMdd_N.log".
+    static constexpr qint64 maxFileSize = 10485760;
+
+    static LogUtil *instance();
+    // Starts logging at the given level (raised to LogDebug when BRV_DEBUG_LOG is "1").
+    static void init(int logLevel);
+    // Writes what is still queued, stops the writer and uninstalls the handler. Logging can be
+    // started again with init().
+    static void release();
+
+    // "<data dir>/log/"
+    static QString logDir();
+    // The file name of a day, "yyyyMMdd.log", or its continuation "yyyyMMdd_N.log" for N > 0.
+    static QString logFileName(const QString &yyyyMMdd, int counter = 0);
+    // The threshold and level word of a message type.
+    static int threshold(QtMsgType type);
+    static QString levelWord(QtMsgType type);
+    // The line as written to the file, without the line end.
+    static QString formatLine(qint64 msecsSinceEpoch, QtMsgType type,
+                              const QMessageLogContext &context, const QString &message);
+
+    int level() const { return logLevel.loadRelaxed(); }
+
+    void writeLog(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    void openLogFile();
+    void clearExpiredLogs();
+
+private slots:
+    void processLogQueue();
+
+private:
+    explicit LogUtil(QObject *parent = nullptr);
+    ~LogUtil() override;
+
+    // Writes one line with "\r\n", after rolling over to a new file when the day changed or the
+    // file is full. Called with fileMutex held.
+    void writeLine(const QString &line);
+    void stop();
+
+    QFile logFile;
+    QString currentDate;
+    QAtomicInt logLevel{LogInfo};
+    QThread writerThread;
+    QMutex queueMutex;
+    QWaitCondition queueCondition;
+    QStringList logQueue;
+    std::atomic<bool> stopFlag{false};
+
+    // Held by whoever writes to logFile: the writer thread, or a fatal message that must reach
+    // the disk before Qt aborts the process.
+    QMutex fileMutex;
+    qint64 fileSize = 0;
+    qint64 dayStartMSecs = 0;
+    qint64 nextDayStartMSecs = 0;
+    bool handlerInstalled = false;
+    QtMessageHandler previousHandler = nullptr;
+};
+
+void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);

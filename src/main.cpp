@@ -1,0 +1,52 @@
+#include "LogUtil.h"
+#include "QtSingleApplication.h"
+
+#include "BuildInfo.h"
+
+#include <QNetworkProxy>
+#include <QTextCodec>
+#include <QtWebEngine>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+
+#if defined(Q_OS_UNIX)
+    // Chromium refuses to start its sandbox for root; the client never needs root here.
+    if (::geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+#endif
+
+    QtWebEngine::initialize();
+
+    // All traffic of the process, the web views' included, goes direct.
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::NoProxy, QString(), 0, QString(), QString()));
+
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    auto *app = new QtSingleApplication(argc, argv, true);
+    if (app->isRunning()) {
+        app->sendMessage(QStringLiteral("raiseWindow"), 5000);
+        delete app;
+        return 0;
+    }
+
+    QCoreApplication::setApplicationName(QString::fromLatin1(BuildInfo::appName));
+    LogUtil::init(5);
+
+    const int exitCode = QApplication::exec();
+
+    delete app;
+    // Whatever is still queued reaches the file before the process ends.
+    LogUtil::release();
+    return exitCode;
+}
