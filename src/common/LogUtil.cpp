@@ -11,6 +11,7 @@
 #include <QTextCodec>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 QMutex g_instanceMutex;
@@ -146,8 +147,25 @@ QString LogUtil::levelWord(QtMsgType type)
     }
 }
 
+namespace {
+QString baseName(const char *file)
+{
+    if (!file) {
+        return QString();
+    }
+    const char *slash = std::strrchr(file, '/');
+    return QString::fromUtf8(slash ? slash + 1 : file);
+}
+} // namespace
+
 QString LogUtil::formatLine(qint64 msecsSinceEpoch, QtMsgType type,
                             const QMessageLogContext &context, const QString &message)
+{
+    return formatLine(msecsSinceEpoch, type, baseName(context.file), context.line, message);
+}
+
+QString LogUtil::formatLine(qint64 msecsSinceEpoch, QtMsgType type, const QString &file, int lineNumber,
+                            const QString &message)
 {
     // Turning a time into local date and time text is the costly part of a line; each thread
     // keeps the text of the last second it formatted.
@@ -165,12 +183,6 @@ QString LogUtil::formatLine(qint64 msecsSinceEpoch, QtMsgType type,
                          .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
 
-    QString file;
-    if (context.file) {
-        file = QString::fromUtf8(context.file);
-        file = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
-    }
-
     QString line;
     line.reserve(48 + file.size() + message.size());
     line += QLatin1Char('[');
@@ -184,7 +196,7 @@ QString LogUtil::formatLine(qint64 msecsSinceEpoch, QtMsgType type,
     line += QLatin1String(": [");
     line += file;
     line += QLatin1Char('(');
-    line += QString::number(context.line);
+    line += QString::number(lineNumber);
     line += QLatin1String(")]: ");
     line += message;
     return line;
@@ -195,7 +207,8 @@ void LogUtil::writeLog(QtMsgType type, const QMessageLogContext &context, const 
     if (threshold(type) > logLevel.loadRelaxed()) {
         return;
     }
-    const QString line = formatLine(Clock::currentMSecsSinceEpoch(), type, context, message);
+    PendingLine pending{Clock::currentMSecsSinceEpoch(), type, context.line, baseName(context.file),
+                        message};
 
     if (type == QtFatalMsg) {
         // Qt aborts as soon as the handler returns: this line, and everything queued before
@@ -205,10 +218,11 @@ void LogUtil::writeLog(QtMsgType type, const QMessageLogContext &context, const 
         if (heldByUs) {
             heldByUs->lock();
         }
-        logQueue.append(line);
-        while (!logQueue.isEmpty()) {
-            writeLine(logQueue.takeFirst());
+        logQueue.append(std::move(pending));
+        for (const PendingLine &queued : qAsConst(logQueue)) {
+            writeLine(queued);
         }
+        logQueue.clear();
         if (heldByUs) {
             heldByUs->unlock();
         }
@@ -216,9 +230,13 @@ void LogUtil::writeLog(QtMsgType type, const QMessageLogContext &context, const 
     }
 
     queueMutex.lock();
-    logQueue.append(line);
+    logQueue.append(std::move(pending));
+    // Only a sleeping writer needs the wake-up; one that is writing comes back for the queue.
+    const bool wake = writerWaiting;
     queueMutex.unlock();
-    queueCondition.wakeOne();
+    if (wake) {
+        queueCondition.wakeOne();
+    }
 }
 
 void LogUtil::openLogFile()
@@ -242,8 +260,10 @@ void LogUtil::openLogFile()
     fileSize = logFile.size();
 }
 
-void LogUtil::writeLine(const QString &line)
+void LogUtil::writeLine(const PendingLine &pending)
 {
+    const QString line =
+        formatLine(pending.msecs, pending.type, pending.file, pending.line, pending.message);
     if (logFile.isOpen()) {
         const qint64 now = Clock::currentMSecsSinceEpoch();
         if (fileSize >= maxFileSize || now >= nextDayStartMSecs || now < dayStartMSecs) {
@@ -267,25 +287,33 @@ void LogUtil::writeLine(const QString &line)
 
 void LogUtil::processLogQueue()
 {
+    QVector<PendingLine> batch;
     for (;;) {
         queueMutex.lock();
         while (logQueue.isEmpty() && !stopFlag.load()) {
+            writerWaiting = true;
             queueCondition.wait(&queueMutex);
+            writerWaiting = false;
         }
         if (logQueue.isEmpty()) {
             // Stopping with nothing left to write.
             queueMutex.unlock();
             return;
         }
-        const QString line = logQueue.takeFirst();
-        // The file lock is taken before the queue is let go, so that a fatal message cannot
-        // write ahead of this line.
+        // Everything queued so far is taken at once, so that callers and the writer meet on the
+        // queue lock once per round rather than once per line; each line is still written and
+        // flushed on its own. The file lock is taken before the queue is let go, so that a
+        // fatal message cannot be written ahead of these lines.
+        batch.swap(logQueue);
         fileMutex.lock();
         queueMutex.unlock();
         t_holdsFileMutex = true;
-        writeLine(line);
+        for (const PendingLine &pending : qAsConst(batch)) {
+            writeLine(pending);
+        }
         t_holdsFileMutex = false;
         fileMutex.unlock();
+        batch.clear();
     }
 }
 

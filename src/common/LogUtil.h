@@ -5,14 +5,15 @@
 #include <QMutex>
 #include <QObject>
 #include <QStringList>
+#include <QVector>
 #include <QThread>
 #include <QWaitCondition>
 
 #include <atomic>
 
 // The process-wide log. It is the Qt message handler: every message is filtered by level,
-// formatted on the calling thread and queued; one writer thread appends the lines to the day's
-// file in the data directory's "log/", flushing each line.
+// stamped with the time on the calling thread and queued; one writer thread formats the lines and
+// appends them to the day's file in the data directory's "log/", flushing each line.
 class LogUtil : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,8 @@ public:
     // The line as written to the file, without the line end.
     static QString formatLine(qint64 msecsSinceEpoch, QtMsgType type,
                               const QMessageLogContext &context, const QString &message);
+    static QString formatLine(qint64 msecsSinceEpoch, QtMsgType type, const QString &fileName,
+                              int line, const QString &message);
 
     int level() const { return logLevel.loadRelaxed(); }
 
@@ -58,12 +61,22 @@ private slots:
     void processLogQueue();
 
 private:
+    // A message as it was logged; the writer turns it into its line, so that the calling thread
+    // only pays for taking the time and queuing.
+    struct PendingLine {
+        qint64 msecs;
+        QtMsgType type;
+        int line;
+        QString file;
+        QString message;
+    };
+
     explicit LogUtil(QObject *parent = nullptr);
     ~LogUtil() override;
 
     // Writes one line with "\r\n", after rolling over to a new file when the day changed or the
     // file is full. Called with fileMutex held.
-    void writeLine(const QString &line);
+    void writeLine(const PendingLine &pending);
     void stop();
 
     QFile logFile;
@@ -72,8 +85,10 @@ private:
     QThread writerThread;
     QMutex queueMutex;
     QWaitCondition queueCondition;
-    QStringList logQueue;
+    QVector<PendingLine> logQueue;
     std::atomic<bool> stopFlag{false};
+    // Guarded by queueMutex: the writer sleeps on the queue condition.
+    bool writerWaiting = false;
 
     // Held by whoever writes to logFile: the writer thread, or a fatal message that must reach
     // the disk before Qt aborts the process.

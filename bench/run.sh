@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, then prints each figure as a ratio against its peer measured in
+# the same run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+"$here/scripts/build.sh" "$here/build-bench" -DCMAKE_BUILD_TYPE=Release -DBRV_BENCH=ON -DBRV_TESTS=OFF
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+"$here/build-bench/bench/bench_logging" --benchmark_format=json >"$out/logging.json"
+"$here/build-bench/bench/bench_eventbus" --benchmark_format=json >"$out/eventbus.json"
+python3 - "$out" <<'PY'
+import json, sys, os
+d = sys.argv[1]
+def load(name):
+    with open(os.path.join(d, name)) as f:
+        return {b["name"]: b for b in json.load(f)["benchmarks"]}
+log = load("logging.json"); bus = load("eventbus.json")
+ours, peer = log["BM_LogUtilCall/iterations:100"], log["BM_SpdlogCall/iterations:100"]
+print(f"log call median: ours {ours['median_ns']:.0f} ns, spdlog async {peer['median_ns']:.0f} ns, ratio {ours['median_ns']/peer['median_ns']:.2f}")
+print(f"log call p99:    ours {ours['p99_ns']:.0f} ns, spdlog async {peer['p99_ns']:.0f} ns, ratio {ours['p99_ns']/peer['p99_ns']:.2f}")
+qt = log["BM_QtMacroOnly/iterations:100"]
+print(f"  of which Qt's message macro alone (no-op handler): median {qt['median_ns']:.0f} ns, ratio to spdlog {qt['median_ns']/peer['median_ns']:.2f}")
+ow, pw = log["BM_LogUtilWriter/iterations:5/real_time"], log["BM_SpdlogWriter/iterations:5/real_time"]
+print(f"writer, flush per line: ours {ow['items_per_second']:.0f} lines/s, spdlog {pw['items_per_second']:.0f} lines/s, ratio {ow['items_per_second']/pw['items_per_second']:.2f}")
+ob = next(v for k, v in bus.items() if k.startswith("BM_GlobalSignalNotify"))
+pb = next(v for k, v in bus.items() if k.startswith("BM_QueuedInvokeMethod"))
+cost_o, cost_p = 1e9/ob['items_per_second'], 1e9/pb['items_per_second']
+print(f"event bus across threads: notify {cost_o:.0f} ns/msg, queued invokeMethod {cost_p:.0f} ns/msg, ratio {cost_o/cost_p:.2f}")
+PY
