@@ -29,20 +29,6 @@ void reportLatencies(benchmark::State &state, std::vector<double> &ns)
     state.counters["p99_ns"] = ns[ns.size() * 99 / 100];
 }
 
-void waitForDrain(const QString &dir, qint64 bytes)
-{
-    for (;;) {
-        qint64 size = 0;
-        for (const QFileInfo &fi : QDir(dir).entryInfoList(QDir::Files)) {
-            size += fi.size();
-        }
-        if (size >= bytes) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 void BM_LogUtilCall(benchmark::State &state)
 {
     LogUtil::init(5);
