@@ -1,5 +1,6 @@
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
+#include "ThemeStyle.h"
 
 #include "BuildInfo.h"
 
@@ -42,6 +43,8 @@ int main(int argc, char **argv)
 
     QCoreApplication::setApplicationName(QString::fromLatin1(BuildInfo::appName));
     LogUtil::init(5);
+    ThemeStyle::instance()->generateSkinImages();
+    app->setStyleSheet(ThemeStyle::instance()->appStyleSheet());
 
     const int exitCode = QApplication::exec();
 

@@ -61,6 +61,11 @@ private slots:
 
         QCOMPARE(runToEnd(install), 0);
         QVERIFY(install.waitForLog(raised, 2));
+        // Start-up drew the stored theme's indicator images before anything else.
+        QCOMPARE(QDir(install.dataDir() + QStringLiteral("skin/light"))
+                     .entryList({QStringLiteral("*.png")}, QDir::Files)
+                     .size(),
+                 16);
         stop(first);
     }
 
