@@ -11,6 +11,7 @@ packages=(
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
   # tests, fuzzing and benchmarks
+  pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
   libbenchmark-dev libspdlog-dev
 )

@@ -1,3 +1,4 @@
+#include "DeviceInfo.h"
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
 #include "ThemeStyle.h"
@@ -5,6 +6,8 @@
 #include "BuildInfo.h"
 
 #include <QNetworkProxy>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTextCodec>
 #include <QtWebEngine>
 
@@ -18,6 +21,16 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+
+    if (DeviceInfo::isOldWindows()) {
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+        qputenv("QT_WEBENGINE_DISABLE_ANGLE", "1");
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    } else {
+        QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--enable-gpu-rasterization --ignore-gpu-blacklist "
+                                              "--enable-webgl --enable-accelerated-video-decode");
+    }
 
 #if defined(Q_OS_UNIX)
     // Chromium refuses to start its sandbox for root; the client never needs root here.
