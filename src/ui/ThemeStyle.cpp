@@ -347,6 +347,16 @@ QString ThemeStyle::appStyleSheet() const
     };
     const QStringList arrowBox{QStringLiteral("width: ") + arrowSize,
                                QStringLiteral("height: ") + arrowSize};
+    // The drop-down arrow of combo and date edits: down while closed, up while open.
+    auto arrowBlocks = [&](const QString &widget) {
+        const QString arrow = widget + QStringLiteral("::down-arrow");
+        return block(arrow, arrowBox + QStringList{image("arrow_down.png")}) +
+               block(arrow + QStringLiteral(":hover"), {image("arrow_down_hover.png")}) +
+               block(arrow + QStringLiteral(":pressed"), {image("arrow_down_pressed.png")}) +
+               block(arrow + QStringLiteral(":on"), {image("arrow_up.png")}) +
+               block(arrow + QStringLiteral(":on:hover"), {image("arrow_up_hover.png")}) +
+               block(arrow + QStringLiteral(":on:pressed"), {image("arrow_up_pressed.png")});
+    };
     sheet += block(QStringLiteral("QComboBox"),
                    {text, QStringLiteral("background: ") + hex(inputBgColor), border, family, size,
                     QStringLiteral("padding: 0px 6px"), QStringLiteral("border-radius: 6px"),
@@ -357,15 +367,7 @@ QString ThemeStyle::appStyleSheet() const
                     QStringLiteral("width: ") + px(dropDownWidth),
                     QStringLiteral("subcontrol-origin: padding"),
                     QStringLiteral("subcontrol-position: top right")});
-    sheet += block(QStringLiteral("QComboBox::down-arrow"),
-                   arrowBox + QStringList{image("arrow_down.png")});
-    sheet += block(QStringLiteral("QComboBox::down-arrow:hover"), {image("arrow_down_hover.png")});
-    sheet +=
-        block(QStringLiteral("QComboBox::down-arrow:pressed"), {image("arrow_down_pressed.png")});
-    sheet += block(QStringLiteral("QComboBox::down-arrow:on"), {image("arrow_up.png")});
-    sheet += block(QStringLiteral("QComboBox::down-arrow:on:hover"), {image("arrow_up_hover.png")});
-    sheet +=
-        block(QStringLiteral("QComboBox::down-arrow:on:pressed"), {image("arrow_up_pressed.png")});
+    sheet += arrowBlocks(QStringLiteral("QComboBox"));
     sheet += block(QStringLiteral("QComboBox QAbstractItemView"),
                    {QStringLiteral("background: ") + hex(inputBgColor), border,
                     QStringLiteral("border-radius: 6px"), family, size,
@@ -389,15 +391,7 @@ QString ThemeStyle::appStyleSheet() const
                     QStringLiteral("width: ") + px(dateButtonWidth),
                     QStringLiteral("border-top-right-radius: 3px"),
                     QStringLiteral("border-bottom-right-radius: 3px")});
-    sheet += block(QStringLiteral("QDateEdit::down-arrow"),
-                   arrowBox + QStringList{image("arrow_down.png")});
-    sheet += block(QStringLiteral("QDateEdit::down-arrow:hover"), {image("arrow_down_hover.png")});
-    sheet +=
-        block(QStringLiteral("QDateEdit::down-arrow:pressed"), {image("arrow_down_pressed.png")});
-    sheet += block(QStringLiteral("QDateEdit::down-arrow:on"), {image("arrow_up.png")});
-    sheet += block(QStringLiteral("QDateEdit::down-arrow:on:hover"), {image("arrow_up_hover.png")});
-    sheet +=
-        block(QStringLiteral("QDateEdit::down-arrow:on:pressed"), {image("arrow_up_pressed.png")});
+    sheet += arrowBlocks(QStringLiteral("QDateEdit"));
 
     // 13: menus
     sheet += block(QStringLiteral("QMenu"),
