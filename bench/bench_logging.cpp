@@ -22,6 +22,16 @@ using Clock = std::chrono::steady_clock;
 // queue; the writers drain between bursts, outside the timing.
 constexpr int burst = 4096;
 
+// Runs one burst of calls, recording how long each one took.
+template <typename Call> void timeBurst(std::vector<double> &ns, Call call)
+{
+    for (int i = 0; i < burst; ++i) {
+        const auto t0 = Clock::now();
+        call(i);
+        ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count());
+    }
+}
+
 void reportLatencies(benchmark::State &state, std::vector<double> &ns)
 {
     std::sort(ns.begin(), ns.end());
@@ -35,11 +45,7 @@ void BM_LogUtilCall(benchmark::State &state)
     std::vector<double> ns;
     ns.reserve(1 << 20);
     for (auto _ : state) {
-        for (int i = 0; i < burst; ++i) {
-            const auto t0 = Clock::now();
-            qInfo("lesson %d started for class %s", i, "demo-class");
-            ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count());
-        }
+        timeBurst(ns, [&](int i) { qInfo("lesson %d started for class %s", i, "demo-class"); });
         state.PauseTiming();
         LogUtil::release();
         LogUtil::init(5);
@@ -62,11 +68,8 @@ void BM_SpdlogCall(benchmark::State &state)
             "bench", (dir.path() + QStringLiteral("/spd.log")).toStdString());
         logger->flush_on(spdlog::level::trace);
         state.ResumeTiming();
-        for (int i = 0; i < burst; ++i) {
-            const auto t0 = Clock::now();
-            logger->info("lesson {} started for class {}", i, "demo-class");
-            ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count());
-        }
+        timeBurst(ns,
+                  [&](int i) { logger->info("lesson {} started for class {}", i, "demo-class"); });
         state.PauseTiming();
         spdlog::shutdown();
         state.ResumeTiming();
@@ -84,11 +87,7 @@ void BM_QtMacroOnly(benchmark::State &state)
     std::vector<double> ns;
     ns.reserve(1 << 20);
     for (auto _ : state) {
-        for (int i = 0; i < burst; ++i) {
-            const auto t0 = Clock::now();
-            qInfo("lesson %d started for class %s", i, "demo-class");
-            ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count());
-        }
+        timeBurst(ns, [&](int i) { qInfo("lesson %d started for class %s", i, "demo-class"); });
     }
     qInstallMessageHandler(previous);
     state.SetItemsProcessed(state.iterations() * burst);
