@@ -28,3 +28,4 @@ pb = next(v for k, v in bus.items() if k.startswith("BM_QueuedInvokeMethod"))
 cost_o, cost_p = 1e9/ob['items_per_second'], 1e9/pb['items_per_second']
 print(f"event bus across threads: notify {cost_o:.0f} ns/msg, queued invokeMethod {cost_p:.0f} ns/msg, ratio {cost_o/cost_p:.2f}")
 PY
+"$here/build-bench/bench/bench_logzip"

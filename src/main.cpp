@@ -1,7 +1,9 @@
+#include "DemoService.h"
 #include "DeviceInfo.h"
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
 #include "ThemeStyle.h"
+#include "WebEngineView.h"
 
 #include "BuildInfo.h"
 
@@ -39,6 +41,10 @@ int main(int argc, char **argv)
     }
 #endif
 
+    const bool demoService = DemoService::isActive(QString::fromUtf8(BuildInfo::baseUrl));
+    if (demoService) {
+        DemoService::registerScheme();
+    }
     QtWebEngine::initialize();
 
     // All traffic of the process, the web views' included, goes direct.
@@ -58,6 +64,10 @@ int main(int argc, char **argv)
     LogUtil::init(5);
     ThemeStyle::instance()->generateSkinImages();
     app->setStyleSheet(ThemeStyle::instance()->appStyleSheet());
+    if (demoService) {
+        DemoService::install();
+    }
+    qDebug() << "Chrome version:" << chromiumVersion();
 
     const int exitCode = QApplication::exec();
 

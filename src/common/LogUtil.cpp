@@ -2,16 +2,20 @@
 
 #include "Clock.h"
 #include "PathUtil.h"
+#include "ZipUtil.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 QMutex g_instanceMutex;
@@ -361,4 +365,74 @@ void LogUtil::clearExpiredLogs()
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     LogUtil::instance()->writeLog(type, context, message);
+}
+
+QString LogUtil::zipLogDir()
+{
+    const QString dirPath = logDir();
+    const QDir dir(dirPath);
+    if (!dir.exists()) {
+        qWarning() << "日志目录不存在，无法压缩:" << dirPath;
+        return QString();
+    }
+    const QDir::Filters regularFiles = QDir::Files | QDir::NoSymLinks;
+    const QStringList archives =
+        dir.entryList({QStringLiteral("*.zip")}, regularFiles, QDir::NoSort);
+    for (const QString &name : archives) {
+        QFile::remove(dir.filePath(name));
+    }
+
+    // The writer keeps appending to the day's file: the archive is made from copies.
+    QTemporaryDir tempDir;
+    if (!tempDir.isValid()) {
+        qWarning() << "日志临时目录创建失败，无法压缩:" << dirPath;
+        return QString();
+    }
+    QStringList names = dir.entryList({QStringLiteral("*.log")}, regularFiles, QDir::NoSort);
+    // Plain comparison puts the newest day first and, within a day, "_N" before the day's
+    // first file, so the cap drops the oldest lines.
+    std::sort(names.begin(), names.end(), std::greater<QString>());
+    qint64 total = 0;
+    for (const QString &name : qAsConst(names)) {
+        const QString path = dir.filePath(name);
+        total += QFileInfo(path).size();
+        if (total > uploadCap) {
+            qWarning() << "日志体积超过上报上限，仅上报较新日志，跳过:" << name;
+            break;
+        }
+        if (!QFile::copy(path, tempDir.filePath(name))) {
+            qWarning() << "日志文件复制失败，跳过:" << name;
+        }
+    }
+
+    const QString zipPath =
+        dirPath + QStringLiteral("user-client-log-%1.zip")
+                      .arg(Clock::now().toString(QStringLiteral("yyyyMMddHHmmsszzz")));
+    if (ZipUtil::zipDir(tempDir.path(), zipPath, QStringLiteral("log")) != 0) {
+        qWarning() << "日志目录压缩失败:" << dirPath;
+        return QString();
+    }
+    return zipPath;
+}
+
+QString LogUtil::logZipDataUrl()
+{
+    const QString zipPath = zipLogDir();
+    if (zipPath.isEmpty()) {
+        return QString();
+    }
+    QFile file(zipPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const QByteArray zip = file.readAll();
+    if (zip.size() != file.size()) {
+        return QString();
+    }
+    const QByteArray base64 = zip.toBase64();
+    const QLatin1String prefix("data:application/zip;base64,");
+    QString url;
+    url.reserve(prefix.size() + base64.size());
+    url.append(prefix).append(QLatin1String(base64.constData(), base64.size()));
+    return url;
 }

@@ -40,6 +40,14 @@ public:
 
     // "<data dir>/log/"
     static QString logDir();
+    // The most log bytes that one packing takes, newest files first.
+    static constexpr qint64 uploadCap = 52428800;
+    // Packs the newest log files into "user-client-log-<time>.zip" in the log directory and
+    // returns the archive's path, or an empty string on failure.
+    static QString zipLogDir();
+    // zipLogDir()'s archive as "data:application/zip;base64,..."; empty on failure. Runs on a
+    // thread-pool thread while the writer appends, so it touches no GUI object.
+    static QString logZipDataUrl();
     // The file name of a day, "yyyyMMdd.log", or its continuation "yyyyMMdd_N.log" for N > 0.
     static QString logFileName(const QString &yyyyMMdd, int counter = 0);
     // The threshold and level word of a message type.

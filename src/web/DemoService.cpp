@@ -1,0 +1,136 @@
+#include "DemoService.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+const char *const DemoService::scheme = "brimvale-demo";
+
+namespace {
+const QString host = QStringLiteral("service");
+const QString root = QStringLiteral(":/demo");
+} // namespace
+
+// The pages live in a static library's resources, which must be pulled in by name (outside any
+// namespace, where the resource compiler defines the function).
+static void loadResources()
+{
+#if defined(BRV_DEMO_SERVICE)
+    static const bool loaded = []() {
+        Q_INIT_RESOURCE(demo);
+        return true;
+    }();
+    Q_UNUSED(loaded)
+#endif
+}
+
+bool DemoService::isActive(const QString &baseUrl)
+{
+    return baseUrl.startsWith(QLatin1String(scheme) + QLatin1Char(':'));
+}
+
+void DemoService::registerScheme()
+{
+    QWebEngineUrlScheme demo(scheme);
+    demo.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    // Secure, so that the pages get the same web platform (crypto, storage) as on https.
+    demo.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled |
+                  QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
+    QWebEngineUrlScheme::registerScheme(demo);
+}
+
+void DemoService::install()
+{
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    if (profile->urlSchemeHandler(scheme) == nullptr) {
+        profile->installUrlSchemeHandler(scheme, new DemoService(profile));
+    }
+}
+
+DemoService::DemoService(QObject *parent) : QWebEngineUrlSchemeHandler(parent) {}
+
+QString DemoService::resourceFor(const QUrl &url)
+{
+    loadResources();
+    if (url.scheme() != QLatin1String(scheme) || url.host() != host) {
+        return QString();
+    }
+    QString path = url.path(QUrl::FullyDecoded);
+    if (path.isEmpty() || path == QLatin1String("/")) {
+        path = QStringLiteral("/index.html");
+    }
+    // The page side of the channel comes from Qt itself.
+    if (path == QLatin1String("/qwebchannel.js")) {
+        return QStringLiteral(":/qtwebchannel/qwebchannel.js");
+    }
+    // The client's own themes, so that the pages use the same colours; a script, because the
+    // engine gives custom schemes no fetch().
+    static const QRegularExpression themeFile(QStringLiteral("^/theme/([a-z]+)\\.js$"));
+    const QRegularExpressionMatch theme = themeFile.match(path);
+    if (theme.hasMatch()) {
+        const QString resource = QStringLiteral(":/res/theme/%1.json").arg(theme.captured(1));
+        return QFileInfo::exists(resource) ? resource : QString();
+    }
+    // Only files inside the demo resources: a cleaned path that climbs out is not served.
+    const QString clean = QDir::cleanPath(path);
+    if (!clean.startsWith(QLatin1Char('/')) || clean.contains(QLatin1String(".."))) {
+        return QString();
+    }
+    const QString resource = root + clean;
+    const QFileInfo info(resource);
+    return info.exists() && info.isFile() ? resource : QString();
+}
+
+QByteArray DemoService::mimeTypeFor(const QString &resource)
+{
+    const QString suffix = QFileInfo(resource).suffix().toLower();
+    if (suffix == QLatin1String("html")) {
+        return "text/html";
+    }
+    if (suffix == QLatin1String("js")) {
+        return "text/javascript";
+    }
+    if (suffix == QLatin1String("json")) {
+        return "application/json";
+    }
+    if (suffix == QLatin1String("css")) {
+        return "text/css";
+    }
+    if (suffix == QLatin1String("png")) {
+        return "image/png";
+    }
+    if (suffix == QLatin1String("svg")) {
+        return "image/svg+xml";
+    }
+    return "application/octet-stream";
+}
+
+void DemoService::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    if (job->requestMethod() != "GET") {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    const QString resource = resourceFor(job->requestUrl());
+    QFile file(resource);
+    if (resource.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    // The job reads the buffer after this returns; it is deleted with the job.
+    QByteArray body = file.readAll();
+    QByteArray mimeType = mimeTypeFor(resource);
+    if (resource.startsWith(QLatin1String(":/res/theme/"))) {
+        body = "window.brvApplyTheme && window.brvApplyTheme(" + body + ");\n";
+        mimeType = "text/javascript";
+    }
+    auto *buffer = new QBuffer(job);
+    buffer->setData(body);
+    buffer->open(QIODevice::ReadOnly);
+    job->reply(mimeType, buffer);
+}

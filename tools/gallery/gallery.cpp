@@ -1,0 +1,110 @@
+// Shows one of the client's windows on its own, for screenshots and for looking at a change:
+//   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE
+#include "DemoService.h"
+#include "LangUtil.h"
+#include "ThemeStyle.h"
+#include "WebEngineView.h"
+#include "XDialog.h"
+#include "XMessageBox.h"
+
+#include "BuildInfo.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+class PageWindow : public XDialog
+{
+public:
+    explicit PageWindow(bool titled)
+    {
+        if (titled) {
+            minButtonWanted = true;
+            maxButtonWanted = true;
+        }
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        XDialog::resizeEvent(event);
+        placeWebView(webView());
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool demo = DemoService::isActive(QString::fromUtf8(BuildInfo::baseUrl));
+    if (demo) {
+        DemoService::registerScheme();
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("brimvale-gallery"));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("theme"), QStringLiteral("Theme name."),
+                      QStringLiteral("name"), QStringLiteral("light")});
+    parser.addOption({QStringLiteral("lang"), QStringLiteral("Language code."),
+                      QStringLiteral("code"), QStringLiteral("en")});
+    parser.addPositionalArgument(QStringLiteral("what"), QStringLiteral("box, titled or page"));
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    if (args.isEmpty()) {
+        parser.showHelp(1);
+    }
+
+    LangUtil::setCurrentLang(parser.value(QStringLiteral("lang")));
+    ThemeStyle::instance()->setTheme(parser.value(QStringLiteral("theme")));
+    ThemeStyle::instance()->generateSkinImages();
+    app.setStyleSheet(ThemeStyle::instance()->appStyleSheet());
+    if (demo) {
+        DemoService::install();
+    }
+
+    const QString what = args.first();
+    if (what == QLatin1String("box")) {
+        const QString kind = args.value(1, QStringLiteral("info"));
+        const QString text = args.value(2, QStringLiteral("Brimvale"));
+        const QString key = kind + QStringLiteral("Title");
+        XMessageBox box(kind, text, LangUtil::trCommon(key), nullptr);
+        return box.exec();
+    }
+    if (what == QLatin1String("titled")) {
+        PageWindow window(true);
+        window.resize(560, 360);
+        window.setTitle(QStringLiteral("Brimvale v") + QString::fromLatin1(BuildInfo::versionText));
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(24, ThemeStyle::instance()->titleHeight + 16, 24, 24);
+        auto *label = new QLabel(LangUtil::trCommon(QStringLiteral("infoTitle")), &window);
+        label->setAlignment(Qt::AlignCenter);
+        layout->addWidget(label);
+        window.show();
+        return app.exec();
+    }
+    if (what == QLatin1String("page")) {
+        PageWindow window(false);
+        window.resize(1000, 640);
+        window.sendWebMsg(QStringLiteral("SetLiveState"), QStringLiteral("ready"));
+        window.sendWebMsg(QStringLiteral("UpdateLiveInfo"),
+                          QJsonObject{{QStringLiteral("liveId"), QStringLiteral("demo-live-1001")},
+                                      {QStringLiteral("title"), QStringLiteral("几何入门")}});
+        window.loadPage(
+            args.value(1, QStringLiteral("/qt/live/index")),
+            QJsonObject{{QStringLiteral("liveId"), QStringLiteral("demo-live-1001")},
+                        {QStringLiteral("theme"), ThemeStyle::instance()->currentTheme}});
+        window.show();
+        return app.exec();
+    }
+    std::fprintf(stderr, "unknown window: %s\n", qPrintable(what));
+    return 1;
+}

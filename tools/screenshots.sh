@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Photographs the client's windows on a private virtual display into docs/screenshots/.
+# Needs xvfb and imagemagick (apt install xvfb xauth imagemagick) and a build in ./build.
+#   tools/screenshots.sh [BUILD_DIR]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+out=$here/docs/screenshots
+gallery=$build/tools/gallery/brv_gallery
+mkdir -p "$out"
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+# shot NAME SECONDS COMMAND...: runs the command alone on a fresh display, trims the black
+# desktop away and keeps the window.
+shot() {
+  local name=$1 wait=$2
+  shift 2
+  local home
+  home=$(mktemp -d)
+  HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache \
+    xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+      "$@" >/dev/null 2>&1 &
+      pid=$!
+      sleep '"$wait"'
+      import -window root "'"$out/$name"'.png"
+      kill $pid 2>/dev/null || true
+      wait $pid 2>/dev/null || true' _ "$@"
+  convert "$out/$name.png" -bordercolor black -border 1 -trim +repage "$out/$name.png"
+  rm -rf "$home"
+  echo "$out/$name.png"
+}
+
+text_info="The class recording has been saved to your cloud files."
+text_warning="Your network is unstable; the video may stutter."
+text_error="The page could not be loaded. Check the network connection and try again."
+text_success="The log files were uploaded. Thank you!"
+text_confirm="Leave the class now? Your camera and microphone will be turned off."
+for theme in light dark; do
+  for kind in info warning error success confirm; do
+    var=text_$kind
+    shot "box-$kind-$theme" 2 "$gallery" --theme "$theme" box "$kind" "${!var}"
+  done
+  shot "window-titled-$theme" 2 "$gallery" --theme "$theme" titled
+  shot "window-page-$theme" 6 "$gallery" --theme "$theme" page /qt/live/index
+done
