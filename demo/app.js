@@ -213,6 +213,12 @@
   function onMessage(m) {
     if (m.func === 'SetQtEnv') {
       try { page.env = JSON.parse(m.param); } catch (e) { page.env = { error: String(e) }; }
+      // The device description is a JSON text of its own; show the parts a person reads.
+      try {
+        var device = JSON.parse(page.env.deviceInfo || '{}');
+        page.env.deviceInfo = [device.os, device.osVersion, device.cpuInfo, device.totalMemory,
+                               device.screen].filter(Boolean).join(' · ');
+      } catch (e) { /* shown as sent */ }
       if (page.env.lang) page.lang = page.env.lang;
       if (page.env.theme) applyTheme(page.env.theme);
     } else if (m.func === 'IsMax') {

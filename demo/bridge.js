@@ -20,20 +20,25 @@
   };
   state.onMessage = function (fn) { listeners.push(fn); };
 
+  // Resolves once the channel is up and "LoadFinished" has gone out.
   function connect() {
-    if (typeof qt === 'undefined' || !qt.webChannelTransport) {
-      state.paramError = state.paramError || 'no web channel transport';
-      return;
-    }
-    new QWebChannel(qt.webChannelTransport, function (channel) {
-      state.bridge = channel.objects.bridge;
-      state.bridge.signalQtMsg.connect(function (func, param) {
-        var message = { func: func, param: param };
-        state.received.push(message);
-        listeners.forEach(function (fn) { fn(message); });
+    return new Promise(function (resolve) {
+      if (typeof qt === 'undefined' || !qt.webChannelTransport) {
+        state.paramError = state.paramError || 'no web channel transport';
+        resolve(false);
+        return;
+      }
+      new QWebChannel(qt.webChannelTransport, function (channel) {
+        state.bridge = channel.objects.bridge;
+        state.bridge.signalQtMsg.connect(function (func, param) {
+          var message = { func: func, param: param };
+          state.received.push(message);
+          listeners.forEach(function (fn) { fn(message); });
+        });
+        state.ready = true;
+        state.send('LoadFinished', '');
+        resolve(true);
       });
-      state.ready = true;
-      state.send('LoadFinished', '');
     });
   }
 
@@ -47,7 +52,7 @@
         state.paramError = String(e);
       }
     }
-    connect();
+    return connect();
   };
 
   window.brvDemo = state;

@@ -1,5 +1,6 @@
 #include "DemoService.h"
 #include "DeviceInfo.h"
+#include "HomeDlg.h"
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
 #include "ThemeStyle.h"
@@ -69,7 +70,14 @@ int main(int argc, char **argv)
     }
     qDebug() << "Chrome version:" << chromiumVersion();
 
-    const int exitCode = QApplication::exec();
+    int exitCode = 0;
+    {
+        // Hidden until its page says it is ready.
+        HomeDlg home(nullptr);
+        QObject::connect(app, &QtSingleApplication::messageReceived, &home,
+                         &HomeDlg::slotSingleApplicationMessage);
+        exitCode = QApplication::exec();
+    }
 
     delete app;
     // Whatever is still queued reaches the file before the process ends.

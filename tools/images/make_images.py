@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Draws the message-box icons (info, warning, error, success, confirm) as 64 px PNGs.
+"""Draws the message-box icons (info, warning, error, success, confirm) as 64 px PNGs and the
+application icon as a 256 px PNG.
 
 Shapes only, drawn at 8x and scaled down for smooth edges; the question mark is the one glyph,
-taken from DejaVu Sans Bold (fonts-dejavu-core). Usage: make_msg_icons.py OUTPUT_DIR
+taken from DejaVu Sans Bold (fonts-dejavu-core). Usage: make_images.py RES_DIR (writes RES_DIR/images and RES_DIR/icon)
 """
 import sys
 from pathlib import Path
@@ -53,11 +54,26 @@ def draw(kind):
     return image
 
 
+def app_icon():
+    s = 256 * 4
+    image = Image.new("RGBA", (s, s), (0, 0, 0, 0))
+    d = ImageDraw.Draw(image)
+    d.rounded_rectangle([16, 16, s - 16, s - 16], radius=220, fill=(45, 140, 240, 255))
+    d.rounded_rectangle([16, s * 0.62, s - 16, s - 16], radius=220, fill=(24, 168, 32, 255))
+    d.rectangle([16, s * 0.62, s - 16, s * 0.75], fill=(24, 168, 32, 255))
+    font = ImageFont.truetype(FONT, 640)
+    d.text((s / 2, s * 0.47), "B", font=font, fill=(255, 255, 255, 255), anchor="mm")
+    return image.resize((256, 256), Image.LANCZOS)
+
+
 def main():
-    out = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
+    res = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
+    out = res / "images"
     out.mkdir(parents=True, exist_ok=True)
     for kind in COLOURS:
         draw(kind).resize((SIZE, SIZE), Image.LANCZOS).save(out / f"msg_{kind}.png", optimize=True)
+    (res / "icon").mkdir(parents=True, exist_ok=True)
+    app_icon().save(res / "icon" / "icon.png", optimize=True)
 
 
 if __name__ == "__main__":

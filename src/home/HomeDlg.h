@@ -1,0 +1,59 @@
+#pragma once
+
+#include "HomeUpgradeDlg.h"
+
+class QTimer;
+
+// The main window: hosts the service's web application and carries out its commands.
+class HomeDlg : public HomeUpgradeDlg
+{
+    Q_OBJECT
+
+public:
+    static constexpr int exitUploadDeadlineMs = 60000;
+    static constexpr int exitUploadRetries = 2;
+
+    explicit HomeDlg(QWidget *parent = nullptr);
+    ~HomeDlg() override;
+
+    // "Brimvale" in Chinese, "brimvale" otherwise, then " v" and the version.
+    static QString windowTitleFor(const QString &lang);
+    // The text handed to the page with "SetQtEnv".
+    static QJsonObject qtEnv();
+    // Only web links go to the desktop; anything else could open files or start programs.
+    static bool isBrowserUrl(const QUrl &url);
+
+    bool isExitUploadInProgress() const { return exitUploadInProgress; }
+    bool isLogPackaging() const { return logPackaging; }
+
+public slots:
+    void slotSingleApplicationMessage(const QString &message) override;
+
+private slots:
+    void slotOpenLive(const QString &param);
+    void slotCloseLive(const QString &param);
+    void slotUploadExitTimeout();
+    void slotWebMsg(const QString &funcName, const QString &param) override;
+
+protected:
+    void maximizeWindow() override;
+    void restoreWindow() override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void onImReady();
+    void onChangeTheme(const QString &name);
+    void onUploadFinished(const QString &param);
+    void openDeviceTest(const QString &liveId);
+    void openBrowserUrl(const QString &text);
+    void startLogPackaging(bool showTip);
+
+    // The live window arrives with the live classroom; until then a class cannot be opened.
+    QWidget *liveDlg = nullptr;
+    bool exitUploadInProgress = false;
+    bool exitUploadAttempted = false;
+    QTimer *exitTimer = nullptr;
+    int exitRetries = 0;
+    bool logPackaging = false;
+};
