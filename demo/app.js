@@ -264,8 +264,11 @@
     await demo.start();
     if (demo.param && demo.param.theme) applyTheme(demo.param.theme);
     render();
-    // The service's home page says it is ready once its own start-up is done.
-    if (page.route === '/qt/start/index' && demo.ready) demo.send('ImReady', '');
+    // The service's home page says it is ready once its own start-up is done. A stored
+    // "brv-demo-hold-imready" of "1" holds it back, so that a test can look at the hidden client.
+    var hold = false;
+    try { hold = localStorage.getItem('brv-demo-hold-imready') === '1'; } catch (e) { hold = false; }
+    if (page.route === '/qt/start/index' && demo.ready && !hold) demo.send('ImReady', '');
   });
   window.addEventListener('hashchange', function () { page.route = routeOf(location.hash); render(); });
 })();
