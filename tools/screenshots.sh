@@ -42,4 +42,7 @@ for theme in light dark; do
   done
   shot "window-titled-$theme" 2 "$gallery" --theme "$theme" titled
   shot "window-page-$theme" 6 "$gallery" --theme "$theme" page /qt/live/index
+  shot "home-en-$theme" 8 "$gallery" --theme "$theme" --lang en home
 done
+shot "home-zh-CN-light" 8 "$gallery" --theme light --lang zh-CN home
+shot "home-zh-CN-dark" 8 "$gallery" --theme dark --lang zh-CN home

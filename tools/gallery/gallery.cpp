@@ -1,6 +1,7 @@
 // Shows one of the client's windows on its own, for screenshots and for looking at a change:
-//   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE
+//   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE | home
 #include "DemoService.h"
+#include "HomeDlg.h"
 #include "LangUtil.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
@@ -56,7 +57,8 @@ int main(int argc, char **argv)
                       QStringLiteral("name"), QStringLiteral("light")});
     parser.addOption({QStringLiteral("lang"), QStringLiteral("Language code."),
                       QStringLiteral("code"), QStringLiteral("en")});
-    parser.addPositionalArgument(QStringLiteral("what"), QStringLiteral("box, titled or page"));
+    parser.addPositionalArgument(QStringLiteral("what"),
+                                 QStringLiteral("box, titled, page or home"));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
@@ -103,6 +105,11 @@ int main(int argc, char **argv)
             QJsonObject{{QStringLiteral("liveId"), QStringLiteral("demo-live-1001")},
                         {QStringLiteral("theme"), ThemeStyle::instance()->currentTheme}});
         window.show();
+        return app.exec();
+    }
+    if (what == QLatin1String("home")) {
+        // The real home window; it shows itself when its page is ready.
+        HomeDlg home(nullptr);
         return app.exec();
     }
     std::fprintf(stderr, "unknown window: %s\n", qPrintable(what));
