@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QRawFont>
 #include <QTemporaryDir>
+#include "ImageInk.h"
+
 #include <QtTest>
 
 namespace {
@@ -36,28 +38,6 @@ const QStringList skinFiles{"radio_checked.png",
                             "arrow_up_hover.png",
                             "arrow_up_pressed.png"};
 
-// The colour most of the drawn pixels have, ignoring transparent ones.
-QColor inkOf(const QImage &image)
-{
-    QMap<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.alpha() == 255) {
-                counts[c.rgb()]++;
-            }
-        }
-    }
-    QRgb best = 0;
-    int most = 0;
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            best = it.key();
-        }
-    }
-    return most ? QColor(best) : QColor();
-}
 } // namespace
 
 class TestThemeStyle : public QObject
