@@ -29,3 +29,4 @@ cost_o, cost_p = 1e9/ob['items_per_second'], 1e9/pb['items_per_second']
 print(f"event bus across threads: notify {cost_o:.0f} ns/msg, queued invokeMethod {cost_p:.0f} ns/msg, ratio {cost_o/cost_p:.2f}")
 PY
 "$here/build-bench/bench/bench_logzip"
+"$here/bench/startup.sh" "$here/build-bench/src/brimvale"

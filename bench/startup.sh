@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# startup.sh [BRIMVALE_EXECUTABLE] [startup.py options]: start-up time and memory of the client
+# against bare headless Chromium loading the same demo page, measured in the same run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+exe=${1:-$here/../build-bench/src/brimvale}
+[ $# -gt 0 ] && shift
+if [ ! -x "$exe" ]; then
+  echo "startup.sh: no client executable at $exe (build the brimvale target first)" >&2
+  exit 1
+fi
+
+missing=()
+for p in chromium xvfb xauth; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# One private X server for all runs; the screen is larger than the home window.
+exec xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$here/startup.py" "$exe" "$@"
