@@ -93,12 +93,14 @@ void LogUtil::release()
 
 void LogUtil::stop()
 {
+    // Asked to quit first, so that the thread ends where the writer returns instead of going on
+    // into an event loop of its own, which may already have no application object.
+    writerThread.quit();
     {
         QMutexLocker locker(&queueMutex);
         stopFlag.store(true);
         queueCondition.wakeAll();
     }
-    writerThread.quit();
     writerThread.wait();
     QMutexLocker fileLocker(&fileMutex);
     logFile.close();
