@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include "ScratchFolders.h"
+
 #include <QtTest>
 
 #include <functional>
@@ -1132,18 +1134,7 @@ int writeChild(const QString &key, int writer, int rounds)
 
 int main(int argc, char **argv)
 {
-    // Folders of our own when run-isolated.sh has not given any, so that a direct run never
-    // touches the user's settings.
-    std::unique_ptr<QTemporaryDir> scratch;
-    if (qEnvironmentVariableIsEmpty("BRV_TEST_SCRATCH")) {
-        scratch.reset(new QTemporaryDir);
-        const QByteArray root = scratch->path().toUtf8();
-        qputenv("BRV_TEST_SCRATCH", root);
-        qputenv("HOME", root + "/home");
-        qputenv("XDG_CONFIG_HOME", root + "/config");
-        qputenv("XDG_DATA_HOME", root + "/data");
-        qputenv("XDG_CACHE_HOME", root + "/cache");
-    }
+    const auto scratch = ensureScratchFolders();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.value(1) == QLatin1String(writeChildFlag) && args.size() == 5) {

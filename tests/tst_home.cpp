@@ -7,6 +7,7 @@
 #include "Iconfont.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
+#include "BoxCloser.h"
 #include "LogCapture.h"
 #include "LogUtil.h"
 #include "PathUtil.h"
@@ -27,6 +28,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include "ScratchFolders.h"
+
 #include <QtTest>
 
 #include <memory>
@@ -212,28 +215,6 @@ protected:
     }
 };
 
-// Closes every message box that opens, remembering its text.
-class BoxCloser : public QObject
-{
-public:
-    static BoxCloser *instance;
-    QStringList texts;
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<XMessageBox *>(QApplication::activeModalWidget())) {
-                auto *label = box->findChild<QLabel *>(QStringLiteral("labText"));
-                texts << box->kind() + QLatin1Char(':') + (label ? label->text() : QString());
-                box->reject();
-            }
-        });
-        timer.start(50);
-    }
-
-private:
-    QTimer timer;
-};
-BoxCloser *BoxCloser::instance = nullptr;
 
 } // namespace
 
@@ -304,7 +285,7 @@ void TestHome::init()
 {
     wipeSettings();
     LangUtil::setCurrentLang(QStringLiteral("en"));
-    BoxCloser::instance->texts.clear();
+    BoxCloser::instance()->texts.clear();
 }
 
 void TestHome::cleanup()
@@ -624,14 +605,14 @@ void TestHome::closingLiveBringsHomeBack()
         QJsonObject{{QStringLiteral("closeMsg"), QStringLiteral("课堂已结束")},
                     {QStringLiteral("subDlgId"), QStringLiteral("sub-1")}});
     QTRY_VERIFY(home.isVisible());
-    QCOMPARE(BoxCloser::instance->texts, QStringList{"info:课堂已结束"});
+    QCOMPARE(BoxCloser::instance()->texts, QStringList{"info:课堂已结束"});
 
     // Without a message there is no box.
     home.hide();
     GlobalSignal::Instance()->notify(QStringLiteral("Signal_CloseLive"), QStringLiteral("{}"));
     QTRY_VERIFY(home.isVisible());
     QTest::qWait(200);
-    QCOMPARE(BoxCloser::instance->texts.size(), 1);
+    QCOMPARE(BoxCloser::instance()->texts.size(), 1);
 }
 
 void TestHome::secondStartBringsHomeForward()
@@ -897,18 +878,7 @@ static int runFromOwnFolder(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // Folders of our own when run-isolated.sh has not given any, so that a direct run never
-    // touches the user's settings.
-    std::unique_ptr<QTemporaryDir> scratch;
-    if (qEnvironmentVariableIsEmpty("BRV_TEST_SCRATCH")) {
-        scratch.reset(new QTemporaryDir);
-        const QByteArray root = scratch->path().toUtf8();
-        qputenv("BRV_TEST_SCRATCH", root);
-        qputenv("HOME", root + "/home");
-        qputenv("XDG_CONFIG_HOME", root + "/config");
-        qputenv("XDG_DATA_HOME", root + "/data");
-        qputenv("XDG_CACHE_HOME", root + "/cache");
-    }
+    const auto scratch = ensureScratchFolders();
     if (qEnvironmentVariableIsEmpty(appDirVariable)) {
         return runFromOwnFolder(argc, argv);
     }
@@ -919,7 +889,7 @@ int main(int argc, char **argv)
     DemoService::install();
     // A failed load or a closing class opens a modal box; no test may hang on one.
     BoxCloser closer;
-    BoxCloser::instance = &closer;
+    BoxCloser::instance() = &closer;
     TestHome test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -4,6 +4,7 @@
 #include "JsBridge.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
+#include "BoxCloser.h"
 #include "LogCapture.h"
 #include "PageParam.h"
 #include "PathUtil.h"
@@ -119,28 +120,6 @@ protected:
     }
 };
 
-// Closes every message box that opens, remembering its text.
-class BoxCloser : public QObject
-{
-public:
-    static BoxCloser *instance;
-    QStringList texts;
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<XMessageBox *>(QApplication::activeModalWidget())) {
-                auto *label = box->findChild<QLabel *>(QStringLiteral("labText"));
-                texts << box->kind() + QLatin1Char(':') + (label ? label->text() : QString());
-                box->reject();
-            }
-        });
-        timer.start(50);
-    }
-
-private:
-    QTimer timer;
-};
-BoxCloser *BoxCloser::instance = nullptr;
 
 } // namespace
 
@@ -514,7 +493,7 @@ void TestWebBridge::certificateErrorsAreRefused()
         QStringLiteral("https://127.0.0.1:%1/#/src/pages/qt/start/index").arg(server.serverPort());
 
     LogCapture log;
-    BoxCloser &closer = *BoxCloser::instance;
+    BoxCloser &closer = *BoxCloser::instance();
     closer.texts.clear();
     ProbeDialog window;
     window.resize(640, 480);
@@ -557,7 +536,7 @@ int main(int argc, char **argv)
     DemoService::install();
     // A failed load opens a modal box; no test may hang on one.
     BoxCloser closer;
-    BoxCloser::instance = &closer;
+    BoxCloser::instance() = &closer;
     TestWebBridge test;
     return QTest::qExec(&test, argc, argv);
 }

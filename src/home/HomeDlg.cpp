@@ -188,7 +188,6 @@ void HomeDlg::slotCloseLive(const QString &param)
     qDebug() << "HomeDlg::slotCloseLive" << param;
     const QJsonObject obj = JsonUtil::str2Json(param);
     const QString closeMsg = JsonUtil::getString(obj, QStringLiteral("closeMsg"));
-    JsonUtil::getString(obj, QStringLiteral("subDlgId"));
     delete liveDlg;
     liveDlg = nullptr;
     if (!closeMsg.isEmpty()) {
