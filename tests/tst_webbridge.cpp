@@ -498,7 +498,8 @@ void TestWebBridge::certificateErrorsAreRefused()
     ProbeDialog window;
     window.resize(640, 480);
     window.show();
-    window.loadPage(QStringLiteral("/qt/start/index"), QJsonObject());
+    // The live page sends nothing after LoadFinished, unlike the home page's ImReady.
+    window.loadPage(QStringLiteral("/qt/live/index"), QJsonObject());
     QSignalSpy loaded(window.webView()->page(), &QWebEnginePage::loadFinished);
     QSignalSpy fromPage(window.bridge(), &JsBridge::signalWebMsg);
     // Wait for the demo page first, so that only the attacker's page is in question afterwards.
