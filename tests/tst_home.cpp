@@ -9,6 +9,7 @@
 #include "LangUtil.h"
 #include "BoxCloser.h"
 #include "LogCapture.h"
+#include "PageScript.h"
 #include "LogUtil.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
@@ -58,22 +59,6 @@ QString str(const char *utf8)
 QJsonObject json(const char *text)
 {
     return QJsonDocument::fromJson(text).object();
-}
-
-QVariant evalJs(QWebEnginePage *page, const QString &script)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return result;
 }
 
 // QCoreApplication::quit() outside a running exec() makes every nested event loop return -1 at

@@ -6,6 +6,7 @@
 #include "LangUtil.h"
 #include "BoxCloser.h"
 #include "LogCapture.h"
+#include "PageScript.h"
 #include "PageParam.h"
 #include "PathUtil.h"
 #include "WebEnginePage.h"
@@ -45,22 +46,6 @@ public:
         XDialog::slotWebMsg(funcName, param);
     }
 };
-
-QVariant evalJs(QWebEnginePage *page, const QString &script)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return result;
-}
 
 // The messages a demo page has received, as "func|param" lines.
 QStringList received(QWebEnginePage *page)
