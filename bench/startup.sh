@@ -10,18 +10,7 @@ if [ ! -x "$exe" ]; then
   exit 1
 fi
 
-missing=()
-for p in chromium xvfb xauth; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -q
-  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+"$here/../scripts/install-deps.sh" chromium
 
 # One private X server for all runs; the screen is larger than the home window.
 exec xvfb-run -a -s "-screen 0 1920x1080x24" python3 "$here/startup.py" "$exe" "$@"

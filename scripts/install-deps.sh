@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the client needs to build, run and be tested; only what is
-# missing, so that a second run costs nothing.
+# missing, so that a second run costs nothing. Extra package names given as arguments are
+# installed the same way (the benchmarks use that for their peers).
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
   pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
   libbenchmark-dev libspdlog-dev
+  "$@"
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "BoxCloser.h"
 #include "LogCapture.h"
 #include "PageScript.h"
+#include "WebTestMain.h"
 #include "LogUtil.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
@@ -867,16 +868,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty(appDirVariable)) {
         return runFromOwnFolder(argc, argv);
     }
-    DemoService::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("brimvale"));
-    DemoService::install();
-    // A failed load or a closing class opens a modal box; no test may hang on one.
-    BoxCloser closer;
-    BoxCloser::instance() = &closer;
-    TestHome test;
-    return QTest::qExec(&test, argc, argv);
+    return runWebTest<TestHome>(argc, argv);
 }
 
 #include "tst_home.moc"

@@ -7,6 +7,7 @@
 #include "BoxCloser.h"
 #include "LogCapture.h"
 #include "PageScript.h"
+#include "WebTestMain.h"
 #include "PageParam.h"
 #include "PathUtil.h"
 #include "WebEnginePage.h"
@@ -515,16 +516,7 @@ void TestWebBridge::certificateErrorsAreRefused()
 
 int main(int argc, char **argv)
 {
-    DemoService::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("brimvale"));
-    DemoService::install();
-    // A failed load opens a modal box; no test may hang on one.
-    BoxCloser closer;
-    BoxCloser::instance() = &closer;
-    TestWebBridge test;
-    return QTest::qExec(&test, argc, argv);
+    return runWebTest<TestWebBridge>(argc, argv);
 }
 
 #include "tst_webbridge.moc"
