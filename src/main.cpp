@@ -3,6 +3,7 @@
 #include "HomeDlg.h"
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
+#include "RenderPath.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
 
@@ -63,6 +64,8 @@ int main(int argc, char **argv)
 
     QCoreApplication::setApplicationName(QString::fromLatin1(BuildInfo::appName));
     LogUtil::init(5);
+    // Before the demo scheme's profile and the first web view bring up the web engine.
+    RenderPath::choose();
     ThemeStyle::instance()->generateSkinImages();
     app->setStyleSheet(ThemeStyle::instance()->appStyleSheet());
     if (demoService) {

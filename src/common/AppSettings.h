@@ -30,6 +30,8 @@ constexpr QLatin1String currentLang = key("lang/current");
 constexpr QLatin1String homeMaxWindow = key("HomeDlg/MaxWindow");
 // INI file "brimvale.ini" beside the executable.
 constexpr QLatin1String currTheme = key("skin/currTheme");
+// "auto", "software" or "opengl": the scene graph path, for drivers that report wrongly.
+constexpr QLatin1String sceneGraph = key("render/sceneGraph");
 
 // %1 is the device type: 0 microphone, 1 speaker, 2 camera.
 QString deviceEnable(int type);

@@ -3,6 +3,7 @@
 #include "DemoService.h"
 #include "HomeDlg.h"
 #include "LangUtil.h"
+#include "RenderPath.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
 #include "XDialog.h"
@@ -50,6 +51,8 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("brimvale-gallery"));
+    // The client's scene graph path, so that what is photographed is what users see.
+    RenderPath::choose();
 
     QCommandLineParser parser;
     parser.addHelpOption();
