@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# startup.sh [BRIMVALE_EXECUTABLE] [startup.py options]: start-up time and memory of the client
-# against bare headless Chromium loading the same demo page, measured in the same run.
+# startup.sh [BRIMVALE_EXECUTABLE] [startup.py options]: start-up time and memory of the client on
+# its OpenGL and its software scene graph path, side by side, against bare headless Chromium
+# loading the same demo page, all measured in the same run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 exe=${1:-$here/../build-bench/src/brimvale}
