@@ -15,6 +15,8 @@ packages=(
   pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
   libbenchmark-dev libspdlog-dev
+  # the Debian package and its checks
+  dpkg-dev file lintian desktop-file-utils appstream binutils
   "$@"
 )
 

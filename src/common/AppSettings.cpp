@@ -1,8 +1,10 @@
 #include "AppSettings.h"
 
 #include "JsonUtil.h"
+#include "PathUtil.h"
 
-#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
 #include <QJsonValue>
 #include <QSettings>
 
@@ -134,9 +136,17 @@ QSettings registryStore()
                      QStringLiteral("settings"));
 }
 
-QString iniPath()
+const QString iniName = QStringLiteral("brimvale.ini");
+
+// A write that does not reach the file is said so; the caller carries on with what it has.
+void reportWrite(QSettings &settings, const char *origin, const QString &key)
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/brimvale.ini");
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        qWarning() << origin << "cannot write" << key << "to" << settings.fileName()
+                   << (settings.status() == QSettings::AccessError ? "(access error)"
+                                                                   : "(format error)");
+    }
 }
 
 QJsonObject storedObject(const QString &key)
@@ -245,18 +255,36 @@ QVariant AppSettings::value(const QString &key)
 
 void AppSettings::setValue(const QString &key, const QVariant &value)
 {
-    // The destructor writes the file through before the call returns.
-    registryStore().setValue(key, value);
+    QSettings store = registryStore();
+    store.setValue(key, value);
+    reportWrite(store, "AppSettings::setValue:", key);
+}
+
+QString AppSettings::iniFilePath()
+{
+    return (PathUtil::isAppDirWritable() ? PathUtil::appDir() : PathUtil::userConfigDir()) +
+           iniName;
 }
 
 QString AppSettings::iniValue(const QString &key, const QString &defaultValue)
 {
-    return QSettings(iniPath(), QSettings::IniFormat).value(key, defaultValue).toString();
+    const QString path = iniFilePath();
+    const QSettings ini(path, QSettings::IniFormat);
+    if (ini.contains(key)) {
+        return ini.value(key).toString();
+    }
+    const QString beside = PathUtil::appDir() + iniName;
+    if (beside != path && QFileInfo::exists(beside)) {
+        return QSettings(beside, QSettings::IniFormat).value(key, defaultValue).toString();
+    }
+    return defaultValue;
 }
 
 void AppSettings::setIniValue(const QString &key, const QVariant &value)
 {
-    QSettings(iniPath(), QSettings::IniFormat).setValue(key, value);
+    QSettings ini(iniFilePath(), QSettings::IniFormat);
+    ini.setValue(key, value);
+    reportWrite(ini, "AppSettings::setIniValue:", key);
 }
 
 UserInfo AppSettings::userInfo()

@@ -28,7 +28,8 @@ constexpr QLatin1String deviceEnablePattern = key("device/enable%1");
 constexpr QLatin1String deviceCurrIdPattern = key("device/currId%1");
 constexpr QLatin1String currentLang = key("lang/current");
 constexpr QLatin1String homeMaxWindow = key("HomeDlg/MaxWindow");
-// INI file "brimvale.ini" beside the executable.
+// INI file "brimvale.ini" beside the executable, or in the per-user settings folder where the
+// executable's folder is not writable (AppSettings::iniFilePath()).
 constexpr QLatin1String currTheme = key("skin/currTheme");
 // "auto", "software" or "opengl": the scene graph path, for drivers that report wrongly.
 constexpr QLatin1String sceneGraph = key("render/sceneGraph");
@@ -129,9 +130,12 @@ public:
     // Registry store. value() is an invalid QVariant when the key is absent.
     static QVariant value(const QString &key);
     static void setValue(const QString &key, const QVariant &value);
-    // "brimvale.ini" in the directory of the executable.
+    // "brimvale.ini" beside the executable where that folder is writable (development builds,
+    // portable copies), otherwise in the per-user settings folder; there a key not yet written
+    // reads from a file beside the executable, as an administrator's default.
     static QString iniValue(const QString &key, const QString &defaultValue);
     static void setIniValue(const QString &key, const QVariant &value);
+    static QString iniFilePath();
 
     static UserInfo userInfo();
     static void setUserInfo(const UserInfo &info);

@@ -15,15 +15,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QIcon>
 #include <QTimer>
 #include <QUrl>
 #include <QtConcurrent>
 
-HomeDlg::HomeDlg(QWidget *parent)
-    : HomeUpgradeDlg(parent)
+HomeDlg::HomeDlg(QWidget *parent) : HomeUpgradeDlg(parent)
 {
     setObjectName(QStringLiteral("HomeDlg"));
     resize(1116, 768);
@@ -61,9 +59,9 @@ HomeDlg::~HomeDlg()
 QString HomeDlg::windowTitleFor(const QString &lang)
 {
     const bool chinese = lang == QLatin1String("zh-CN") || lang == QLatin1String("zh-TW");
-    return QStringLiteral("%1 v%2")
-        .arg(chinese ? QStringLiteral("Brimvale") : QString::fromLatin1(BuildInfo::appName),
-             QString::fromLatin1(BuildInfo::versionText));
+    return QStringLiteral("%1 v%2").arg(chinese ? QStringLiteral("Brimvale")
+                                                : QString::fromLatin1(BuildInfo::appName),
+                                        QString::fromLatin1(BuildInfo::versionText));
 }
 
 QJsonObject HomeDlg::qtEnv()
@@ -76,13 +74,6 @@ QJsonObject HomeDlg::qtEnv()
         {QStringLiteral("theme"), ThemeStyle::instance()->currentTheme},
         {QStringLiteral("lang"), LangUtil::currentLang()},
     };
-}
-
-bool HomeDlg::isBrowserUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 void HomeDlg::resizeEvent(QResizeEvent *event)
@@ -204,16 +195,6 @@ void HomeDlg::slotSingleApplicationMessage(const QString &message)
         return;
     }
     HomeUpgradeDlg::slotSingleApplicationMessage(message);
-}
-
-void HomeDlg::openBrowserUrl(const QString &text)
-{
-    const QUrl url(text, QUrl::TolerantMode);
-    if (!isBrowserUrl(url)) {
-        qWarning() << "HomeDlg::openBrowserUrl: not a web address, ignored:" << text.left(200);
-        return;
-    }
-    QDesktopServices::openUrl(url);
 }
 
 void HomeDlg::startLogPackaging(bool showTip)

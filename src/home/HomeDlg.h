@@ -20,8 +20,6 @@ public:
     static QString windowTitleFor(const QString &lang);
     // The text handed to the page with "SetQtEnv".
     static QJsonObject qtEnv();
-    // Only web links go to the desktop; anything else could open files or start programs.
-    static bool isBrowserUrl(const QUrl &url);
 
     bool isExitUploadInProgress() const { return exitUploadInProgress; }
     bool isLogPackaging() const { return logPackaging; }
@@ -46,7 +44,6 @@ private:
     void onChangeTheme(const QString &name);
     void onUploadFinished(const QString &param);
     void openDeviceTest(const QString &liveId);
-    void openBrowserUrl(const QString &text);
     void startLogPackaging(bool showTip);
 
     // The live window arrives with the live classroom; until then a class cannot be opened.

@@ -6,9 +6,11 @@
 
 #include "BuildInfo.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QUrl>
 
 namespace {
 
@@ -78,8 +80,7 @@ QString HomeUpgradeDlg::upgradeIniName()
     return QStringLiteral("upgradeTool.ini");
 }
 
-HomeUpgradeDlg::HomeUpgradeDlg(QWidget *parent)
-    : HomeBaseDlg(parent)
+HomeUpgradeDlg::HomeUpgradeDlg(QWidget *parent) : HomeBaseDlg(parent)
 {
     const QString copy = PathUtil::appDir() + upgradeToolCopyName();
     if (FileUtil::fileExists(copy) && !FileUtil::removeFile(copy)) {
@@ -104,6 +105,26 @@ void HomeUpgradeDlg::writeUpgradeIni(const QString &path, const AppUpgradeInfo &
     ini.setValue(QStringLiteral("upgrade/fullVersionUrl"), info.fullVersionUrl);
     ini.setValue(QStringLiteral("upgrade/forceUpgrade"), info.forceUpgrade);
     ini.sync();
+    if (ini.status() != QSettings::NoError) {
+        qWarning() << "HomeUpgradeDlg::writeUpgradeIni: cannot write" << path;
+    }
+}
+
+bool HomeUpgradeDlg::isBrowserUrl(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+bool HomeUpgradeDlg::openBrowserUrl(const QString &text)
+{
+    const QUrl url(text, QUrl::TolerantMode);
+    if (!isBrowserUrl(url)) {
+        qWarning() << "HomeDlg::openBrowserUrl: not a web address, ignored:" << text.left(200);
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
 }
 
 void HomeUpgradeDlg::slotWebMsg(const QString &funcName, const QString &param)
@@ -118,6 +139,10 @@ void HomeUpgradeDlg::slotWebMsg(const QString &funcName, const QString &param)
 void HomeUpgradeDlg::upgradeNow(const QString &param)
 {
     const AppUpgradeInfo info = AppUpgradeInfo::fromJson(JsonUtil::str2Json(param));
+    if (!PathUtil::isAppDirWritable()) {
+        upgradeInstalled(info);
+        return;
+    }
     const QString dir = PathUtil::appDir();
     writeUpgradeIni(dir + upgradeIniName(), info);
 
@@ -138,4 +163,30 @@ void HomeUpgradeDlg::upgradeNow(const QString &param)
 #endif
     QProcess::startDetached(copied ? copy : tool, QStringList(), dir);
     close();
+}
+
+void HomeUpgradeDlg::upgradeInstalled(const AppUpgradeInfo &info)
+{
+    const QString dir = PathUtil::userConfigDir();
+    const QString ini = dir + upgradeIniName();
+    writeUpgradeIni(ini, info);
+
+    // The installed tool is never copied: its folder is not ours to write. It is told where
+    // the hand-over file is, since that is not beside it.
+    const QString tool = PathUtil::privateDir() + upgradeToolName();
+    if (FileUtil::fileExists(tool)) {
+        if (QProcess::startDetached(tool, {ini}, dir)) {
+            close();
+            return;
+        }
+        qWarning() << "HomeUpgradeDlg::upgradeNow: cannot start" << tool;
+    } else {
+        qInfo() << "HomeUpgradeDlg::upgradeNow: no upgrade tool installed in"
+                << PathUtil::privateDir() << ", opening the release in the browser";
+    }
+    const QString url = info.fullVersionUrl.isEmpty() ? info.upgradeUrl : info.fullVersionUrl;
+    // Without a page to show, the user keeps the client rather than losing it for nothing.
+    if (openBrowserUrl(url)) {
+        close();
+    }
 }

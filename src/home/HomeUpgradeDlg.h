@@ -44,10 +44,19 @@ public:
 
     // Writes the hand-over file for the tool.
     static void writeUpgradeIni(const QString &path, const AppUpgradeInfo &info);
+    // Only web links go to the desktop; anything else could open files or start programs.
+    static bool isBrowserUrl(const QUrl &url);
 
 public slots:
     void slotWebMsg(const QString &funcName, const QString &param) override;
 
+protected:
+    // The "OpenBrowserUrl" rule: a web link opens in the user's browser, anything else is
+    // refused with a log line. True when the link went to the desktop.
+    static bool openBrowserUrl(const QString &text);
+
 private:
     void upgradeNow(const QString &param);
+    // The package manager owns an installed client: nothing is written beside it.
+    void upgradeInstalled(const AppUpgradeInfo &info);
 };
