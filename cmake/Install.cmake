@@ -1,7 +1,7 @@
 # Install layout and the Debian package.
 #
 #   bin/brimvale                               the client; its run path finds the folder below
-#   lib/brimvale/                              private folder: our SDK libraries, the upgrade tool
+#   lib/<arch>/brimvale/                       private folder: our SDK libraries, the upgrade tool
 #   share/applications/<id>.desktop            desktop entry
 #   share/icons/hicolor/<n>x<n>/apps/brimvale.png
 #   share/metainfo/<id>.metainfo.xml           AppStream metadata
@@ -14,7 +14,14 @@
 include(GNUInstallDirs)
 
 set(BRV_APP_ID "com.brimvale.client")
-set(BRV_INSTALL_PRIVATEDIR "lib/brimvale" CACHE STRING
+# Below the architecture's library folder, as Debian keeps packages' private libraries; that also
+# spares the package an ldconfig run, which private libraries do not need.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+    set(brv_private_default "lib/${CMAKE_LIBRARY_ARCHITECTURE}/brimvale")
+else()
+    set(brv_private_default "lib/brimvale")
+endif()
+set(BRV_INSTALL_PRIVATEDIR "${brv_private_default}" CACHE STRING
     "Private folder of the client's own shared libraries and tools, below the prefix")
 # The private folder as the executable sees it; start-up looks for the upgrade tool there.
 file(RELATIVE_PATH BRV_PRIVATEDIR_FROM_BIN "/prefix/${CMAKE_INSTALL_BINDIR}"

@@ -35,7 +35,7 @@ done
 check "no test programs or build files" bash -c '! grep -qE "tst_|CMake|\.a$" <<<"$1"' _ "$contents"
 dpkg-deb -x "$deb" "$out/root"
 runpath=$(readelf -d "$out/root/usr/bin/brimvale" | grep RUNPATH)
-check "run path finds the private folder" grep -qF '[$ORIGIN/../lib/brimvale]' <<<"$runpath"
+check "run path finds the private folder" grep -qE '\[\$ORIGIN/\.\./lib/([^/]+/)?brimvale\]' <<<"$runpath"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 suggests=$(dpkg-deb -f "$deb" Suggests)

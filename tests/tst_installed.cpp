@@ -162,7 +162,7 @@ public:
     }
 
     QString binDir() const { return root + QStringLiteral("/bin"); }
-    QString privateDir() const { return root + QStringLiteral("/lib/brimvale"); }
+    QString privateDir() const { return root + QStringLiteral("/" BRV_INSTALL_PRIVATEDIR); }
     QString configHome() const { return root + QStringLiteral("/config"); }
     QString userDir() const { return configHome() + QStringLiteral("/brimvale"); }
 
@@ -237,12 +237,14 @@ private slots:
         // The run path names the private folder relative to the executable, and the client
         // finds that same folder for its upgrade tool.
         QVERIFY(run(QStringLiteral("readelf"), {QStringLiteral("-d"), exe}, &r));
-        QVERIFY2(r.out.contains(QLatin1String("RUNPATH")) &&
-                     r.out.contains(QLatin1String("[$ORIGIN/../lib/brimvale]")),
-                 qPrintable(r.out));
+        QVERIFY2(
+            r.out.contains(QLatin1String("RUNPATH")) &&
+                r.out.contains(
+                    QStringLiteral("[$ORIGIN/../%1]").arg(QStringLiteral(BRV_INSTALL_PRIVATEDIR))),
+            qPrintable(r.out));
         QCOMPARE(QDir::cleanPath(prefix + QStringLiteral("/bin/") +
                                  QString::fromLatin1(BuildInfo::privateDirFromBin)),
-                 prefix + QStringLiteral("/lib/brimvale"));
+                 prefix + QStringLiteral("/" BRV_INSTALL_PRIVATEDIR));
 
         QVERIFY(run(QStringLiteral("desktop-file-validate"), {desktop}, &r));
         QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
@@ -404,6 +406,7 @@ private slots:
         // Root could write there; the package manager's files are not the client's.
         QVERIFY(!PathUtil::isWritableAppDir(QStringLiteral("/usr/bin/")));
         QVERIFY(!PathUtil::isWritableAppDir(QStringLiteral("/usr/lib/brimvale/../../bin")));
+        QVERIFY(!PathUtil::isWritableAppDir(QStringLiteral("/usr/games")));
         QCOMPARE(PathUtil::isWritableAppDir(QStringLiteral("/usr/local/bin/")),
                  QFileInfo(QStringLiteral("/usr/local/bin/")).isWritable());
         QVERIFY(PathUtil::isWritableAppDir(scratchPath(QString())));
