@@ -283,121 +283,107 @@ private slots:
         QVERIFY2(ready, "the installed client never reported its home page ready");
     }
 
-    void iniBesideAWritableExecutable()
+    // One copy: first in a writable folder, then with its folder made read-only, as when a
+    // portable copy is installed for all users; then with the user folder read-only too.
+    void iniFollowsTheExecutableFolder()
     {
         Layout copy;
         QVERIFY(copy.ok);
-        ChildRun r;
-        QVERIFY(run(copy.program, {QStringLiteral("--child"), QStringLiteral("ini")}, &r,
-                    copy.environment()));
-        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList child{QStringLiteral("--child"), QStringLiteral("ini")};
         const QString beside = copy.binDir() + QStringLiteral("/brimvale.ini");
-        QVERIFY2(r.out.contains(QStringLiteral("file=") + beside), qPrintable(r.out));
+        const QString user = copy.userDir() + QStringLiteral("/brimvale.ini");
+        ChildRun r;
+        QVERIFY(run(copy.program, child, &r, copy.environment()));
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QStringLiteral("file=") + beside),
+                 qPrintable(r.out + r.err));
         QCOMPARE(iniValue(beside, AppSettingsKey::currTheme), QStringLiteral("dark"));
-        QVERIFY(!QFileInfo::exists(copy.userDir() + QStringLiteral("/brimvale.ini")));
-    }
+        QVERIFY(!QFileInfo::exists(user));
 
-    void iniInTheUserFolderForAReadOnlyExecutable()
-    {
         if (!canRunUnprivileged()) {
             QSKIP("running as root without user namespaces: no folder is read-only here");
         }
-        Layout copy;
-        QVERIFY(copy.ok);
-        // An administrator's default beside the executable is read until the user chooses.
-        {
-            QSettings beside(copy.binDir() + QStringLiteral("/brimvale.ini"), QSettings::IniFormat);
-            beside.setValue(AppSettingsKey::currTheme, QStringLiteral("blue"));
-        }
+        // What is left beside the executable is read as a default until the user chooses.
+        QSettings(beside, QSettings::IniFormat).setValue(AppSettingsKey::currTheme, "blue");
         copy.lock(copy.binDir());
-        const QStringList before = copy.entries(copy.binDir());
-
-        ChildRun r;
-        QVERIFY(runUnprivileged(copy.program, {QStringLiteral("--child"), QStringLiteral("ini")},
-                                &r, copy.environment()));
-        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
-        const QString user = copy.userDir() + QStringLiteral("/brimvale.ini");
-        QVERIFY2(r.out.contains(QStringLiteral("before=blue")), qPrintable(r.out));
-        QVERIFY2(r.out.contains(QStringLiteral("file=") + user), qPrintable(r.out));
+        QVERIFY(runUnprivileged(copy.program, child, &r, copy.environment()));
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QStringLiteral("before=blue")) &&
+                     r.out.contains(QStringLiteral("file=") + user),
+                 qPrintable(r.out + r.err));
         QCOMPARE(iniValue(user, AppSettingsKey::currTheme), QStringLiteral("dark"));
-        QCOMPARE(copy.entries(copy.binDir()), before);
-        QCOMPARE(
-            iniValue(copy.binDir() + QStringLiteral("/brimvale.ini"), AppSettingsKey::currTheme),
-            QStringLiteral("blue"));
+        QCOMPARE(iniValue(beside, AppSettingsKey::currTheme), QStringLiteral("blue"));
+        QCOMPARE(copy.entries(copy.binDir()),
+                 (QStringList{QStringLiteral("brimvale"), QStringLiteral("brimvale.ini")}));
 
         // Now the user folder cannot take the file either: the write fails and says so.
         QVERIFY(QFile::remove(user));
         copy.lock(copy.userDir());
-        QVERIFY(runUnprivileged(copy.program, {QStringLiteral("--child"), QStringLiteral("ini")},
-                                &r, copy.environment()));
+        QVERIFY(runUnprivileged(copy.program, child, &r, copy.environment()));
         QCOMPARE(r.exitCode, 3);
         QVERIFY2(r.err.contains(QStringLiteral("AppSettings::setIniValue: cannot write")) &&
                      r.err.contains(user),
                  qPrintable(r.err));
     }
 
+    void upgradeOnAReadOnlyInstallWritesNothingBesideIt_data()
+    {
+        QTest::addColumn<bool>("toolInstalled");
+        // Without a tool the release opens in the browser; with one in the private folder it
+        // starts from there and is told where the hand-over file is.
+        QTest::newRow("no tool") << false;
+        QTest::newRow("tool in the private folder") << true;
+    }
+
     void upgradeOnAReadOnlyInstallWritesNothingBesideIt()
     {
+        QFETCH(bool, toolInstalled);
         if (!canRunUnprivileged()) {
             QSKIP("running as root without user namespaces: no folder is read-only here");
         }
+        Layout copy;
+        QVERIFY(copy.ok);
+        const QString marker = scratchPath(QStringLiteral("tool-marker"));
+        QFile::remove(marker);
+        if (toolInstalled) {
+            QFile tool(copy.privateDir() + QStringLiteral("/upgradeTool"));
+            QVERIFY(tool.open(QIODevice::WriteOnly));
+            tool.write("#!/bin/sh\nprintf '%s\\n' \"$(pwd)\" \"$@\" > '" + marker.toUtf8() + "'\n");
+            tool.close();
+            QVERIFY(tool.setPermissions(readOnlyDir));
+        }
+        const QStringList privateBefore = copy.entries(copy.privateDir());
+        copy.lock(copy.privateDir());
+        copy.lock(copy.binDir());
+
         const QString record =
             QStringLiteral(R"({"version":"4.0.22","versionNo":2026120901,"forceUpgrade":1,)"
                            R"("fullVersionUrl":"%1"})")
                 .arg(releaseUrl);
+        ChildRun r;
+        QVERIFY(runUnprivileged(copy.program,
+                                {QStringLiteral("--child"), QStringLiteral("upgrade"), record}, &r,
+                                copy.environment()));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QString ini = copy.userDir() + QStringLiteral("/upgradeTool.ini");
+        QCOMPARE(iniValue(ini, QStringLiteral("upgrade/version")), QStringLiteral("4.0.22"));
+        QCOMPARE(iniValue(ini, QStringLiteral("upgrade/currVersionNo")),
+                 QString::number(BuildInfo::versionNumber));
+        // Nothing new beside the executable or in the private folder: no copy of the tool.
+        QCOMPARE(copy.entries(copy.binDir()), QStringList{QStringLiteral("brimvale")});
+        QCOMPARE(copy.entries(copy.privateDir()), privateBefore);
 
-        // No tool installed: the release opens in the browser.
-        {
-            Layout copy;
-            QVERIFY(copy.ok);
-            copy.lock(copy.privateDir());
-            copy.lock(copy.binDir());
-            ChildRun r;
-            QVERIFY(runUnprivileged(copy.program,
-                                    {QStringLiteral("--child"), QStringLiteral("upgrade"), record},
-                                    &r, copy.environment()));
-            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-            QVERIFY2(r.out.contains(QStringLiteral("opened ") + releaseUrl), qPrintable(r.out));
-            QVERIFY2(r.err.contains(QStringLiteral("no upgrade tool installed in")),
-                     qPrintable(r.err));
-            QCOMPARE(copy.entries(copy.binDir()), QStringList{QStringLiteral("brimvale")});
-            QVERIFY(copy.entries(copy.privateDir()).isEmpty());
-            const QString ini = copy.userDir() + QStringLiteral("/upgradeTool.ini");
-            QCOMPARE(iniValue(ini, QStringLiteral("upgrade/version")), QStringLiteral("4.0.22"));
-            QCOMPARE(iniValue(ini, QStringLiteral("upgrade/currVersionNo")),
-                     QString::number(BuildInfo::versionNumber));
-        }
-
-        // A tool in the private folder: started from there, told where the hand-over file is.
-        {
-            Layout copy;
-            QVERIFY(copy.ok);
-            const QString marker = scratchPath(QStringLiteral("tool-marker"));
-            QFile::remove(marker);
-            const QString tool = copy.privateDir() + QStringLiteral("/upgradeTool");
-            {
-                QFile f(tool);
-                QVERIFY(f.open(QIODevice::WriteOnly));
-                f.write("#!/bin/sh\nprintf '%s\\n' \"$(pwd)\" \"$@\" > '" + marker.toUtf8() +
-                        "'\n");
-            }
-            QVERIFY(QFile::setPermissions(tool, readOnlyDir));
-            copy.lock(copy.privateDir());
-            copy.lock(copy.binDir());
-            ChildRun r;
-            QVERIFY(runUnprivileged(copy.program,
-                                    {QStringLiteral("--child"), QStringLiteral("upgrade"), record},
-                                    &r, copy.environment()));
-            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        if (toolInstalled) {
             QVERIFY(QTest::qWaitFor([&]() { return QFileInfo(marker).size() > 0; }, 10000));
             QFile f(marker);
             QVERIFY(f.open(QIODevice::ReadOnly));
             const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
             QCOMPARE(lines.value(0), copy.userDir());
-            QCOMPARE(lines.value(1), copy.userDir() + QStringLiteral("/upgradeTool.ini"));
+            QCOMPARE(lines.value(1), ini);
             QVERIFY2(!r.out.contains(QStringLiteral("opened")), qPrintable(r.out));
-            QCOMPARE(copy.entries(copy.binDir()), QStringList{QStringLiteral("brimvale")});
-            QCOMPARE(copy.entries(copy.privateDir()), QStringList{QStringLiteral("upgradeTool")});
+        } else {
+            QVERIFY2(r.out.contains(QStringLiteral("opened ") + releaseUrl), qPrintable(r.out));
+            QVERIFY2(r.err.contains(QStringLiteral("no upgrade tool installed in")),
+                     qPrintable(r.err));
+            QVERIFY(!QFileInfo::exists(marker));
         }
     }
 
