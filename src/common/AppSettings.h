@@ -5,7 +5,7 @@
 #include <QString>
 #include <QVariant>
 
-// Every settings key of the program, in one place. This Part owns the settings format, so the
+// Every settings key of the program, in one place. This module owns the settings format, so the
 // keys read and written by other modules are listed here too.
 namespace AppSettingsKey {
 // QLatin1String(const char *) needs a constexpr strlen, which clang does not give.
