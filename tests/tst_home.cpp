@@ -9,13 +9,17 @@
 #include "LangUtil.h"
 #include "BoxCloser.h"
 #include "LogCapture.h"
+#include "LocalHttpServer.h"
 #include "PageScript.h"
 #include "WebTestMain.h"
 #include "LogUtil.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
+#include "WebEnginePage.h"
 #include "XMessageBox.h"
+
+#include "BuildInfo.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -27,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineHistory>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -201,7 +206,6 @@ protected:
     }
 };
 
-
 } // namespace
 
 class UrlSink : public QObject
@@ -235,6 +239,8 @@ private slots:
     void themeChange();
     void langChange();
     void browserLinksOnlyToTheWeb();
+    void foreignPageCannotCommand();
+    void themeAndLangNamesAreChecked();
     void classesAreNotInThisBuild();
     void closingLiveBringsHomeBack();
     void secondStartBringsHomeForward();
@@ -308,10 +314,10 @@ void TestHome::browserUrls()
                             "//example.com/x",
                             ""};
     for (const QString &url : web) {
-        QVERIFY2(HomeDlg::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
+        QVERIFY2(WebEnginePage::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
     }
     for (const QString &url : other) {
-        QVERIFY2(!HomeDlg::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
+        QVERIFY2(!WebEnginePage::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
     }
 }
 
@@ -510,8 +516,10 @@ void TestHome::langChange()
     QVERIFY(label->text().contains(QStringLiteral("网络")));
     home.send(QStringLiteral("ChangeLang"), str(R"({"lang":"en"})"));
     QVERIFY(label->text().startsWith(QLatin1String("Network connection failed")));
+    // No code is no language: nothing changes.
     home.send(QStringLiteral("ChangeLang"), QStringLiteral("{}"));
-    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QString());
+    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QStringLiteral("en"));
+    QVERIFY(label->text().startsWith(QLatin1String("Network connection failed")));
 }
 
 void TestHome::browserLinksOnlyToTheWeb()
@@ -544,6 +552,112 @@ void TestHome::browserLinksOnlyToTheWeb()
     QCOMPARE(sink.urls.size(), 1);
     QCOMPARE(sink.urls.at(0).host(), QStringLiteral("www.debian.org"));
     QCOMPARE(sink.urls.at(0).path(), QStringLiteral("/some path"));
+}
+
+void TestHome::foreignPageCannotCommand()
+{
+    LocalHttpServer server;
+    // A page of another site that tries the home window's commands the moment it runs.
+    server.pages.insert(
+        "/other", "<html><head><script>" + LocalHttpServer::channelScript() +
+                      "</script><script>window.got = 0; window.tried = false;"
+                      "new QWebChannel(qt.webChannelTransport, function (c) {"
+                      " c.objects.bridge.signalQtMsg.connect(function () { window.got += 1; });"
+                      " c.objects.bridge.slotWebMsg('ChangeTheme', '{\"theme\":\"dark\"}');"
+                      " c.objects.bridge.slotWebMsg('UpgradeNow', '{\"appCode\":\"brimvale\"}');"
+                      " window.tried = true; });"
+                      "</script></head><body>another site</body></html>");
+    QVERIFY(server.start());
+    const QString other = server.url(QStringLiteral("/other"));
+
+    LogCapture log;
+    Home home;
+    QVERIFY(home.waitShown());
+    QWebEnginePage *page = home.webView()->page();
+    QSignalSpy urls(page, &QWebEnginePage::urlChanged);
+    // The user clicks a link of the service page to the other site (a real click: the engine
+    // skips, on the way back, pages that navigated away on their own).
+    evalJs(page, QStringLiteral("var a = document.createElement('a'); a.href = '%1';"
+                                "a.id = 'away'; a.textContent = 'away'; a.style.cssText ="
+                                " 'position:fixed;left:0;top:0;width:300px;height:200px;"
+                                "z-index:99999;background:#f00;display:block';"
+                                "document.body.appendChild(a); 1")
+                     .arg(other));
+    QWidget *surface = home.webView()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QTRY_COMPARE_WITH_TIMEOUT(page->url(), QUrl(other), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(evalJs(page, QStringLiteral("window.tried")).toBool(), 20000);
+    const QString dropped =
+        QStringLiteral("JsBridge::slotWebMsg: dropped a message from another origin: ") +
+        server.url(QString());
+    QTRY_VERIFY(log.contains(dropped + QStringLiteral(" UpgradeNow")));
+    QVERIFY(log.contains(dropped + QStringLiteral(" ChangeTheme")));
+    // Nothing changed: no theme, no hand-over to the upgrade tool, the window stays.
+    QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QVERIFY(!QFile::exists(appFile(HomeUpgradeDlg::upgradeIniName())));
+    QVERIFY(home.isVisible());
+
+    // What the window sends meanwhile waits; the other site gets none of it.
+    home.sendWebMsg(QStringLiteral("SetQtEnv"), QStringLiteral("{\"while\":\"away\"}"));
+    QVERIFY(!home.isPageReady());
+    QTest::qWait(300);
+    QCOMPARE(evalJs(page, QStringLiteral("window.got")).toInt(), 0);
+
+    // Back on the service, the page says "LoadFinished" and gets the queue.
+    QVERIFY(home.webView()->history()->canGoBack());
+    home.webView()->back();
+    QTRY_VERIFY_WITH_TIMEOUT(home.isPageReady(), 20000);
+    QVERIFY(WebEnginePage::originOf(page->url()) == QString::fromUtf8(BuildInfo::baseUrl));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        home.received(QStringLiteral("SetQtEnv")).contains(QStringLiteral("{\"while\":\"away\"}")),
+        10000);
+    QVERIFY(urls.count() >= 2);
+}
+
+void TestHome::themeAndLangNamesAreChecked()
+{
+    Home home;
+    LogCapture log;
+    ThemeStyle *theme = ThemeStyle::instance();
+    const QString dataDir = PathUtil::appDataDir();
+    const QStringList skinsBefore = QDir(dataDir + QStringLiteral("skin")).entryList();
+    const QString escape = dataDir + QStringLiteral("skin/../../../brv-escaped");
+    const QStringList names{QStringLiteral("../../../brv-escaped"), QStringLiteral("sepia"),
+                            QStringLiteral("dark/../../x"), QString(4 << 20, QLatin1Char('a'))};
+    for (const QString &name : names) {
+        home.send(QStringLiteral("ChangeTheme"),
+                  JsonUtil::toCompactString(QJsonObject{{QStringLiteral("theme"), name}}));
+        home.send(QStringLiteral("ChangeLang"),
+                  JsonUtil::toCompactString(QJsonObject{{QStringLiteral("lang"), name}}));
+    }
+    home.send(QStringLiteral("ChangeLang"), QStringLiteral("{}"));
+    QCOMPARE(theme->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QStringLiteral("en"));
+    QVERIFY(!QFileInfo::exists(escape));
+    QCOMPARE(QDir(dataDir + QStringLiteral("skin")).entryList(), skinsBefore);
+    QCOMPARE(qApp->styleSheet(), QString());
+    // Each refusal is one short line: the long name is not copied into the log.
+    QCOMPARE(log.messages().filter(QStringLiteral("unknown theme, ignored")).size(), names.size());
+    QCOMPARE(log.messages().filter(QStringLiteral("unknown language, ignored")).size(),
+             names.size() + 1);
+    for (const QString &line : log.messages()) {
+        QVERIFY(line.size() < 1000);
+    }
+
+    // A stored name the client does not have falls back to the default at the next start.
+    AppSettings::setIniValue(AppSettingsKey::currTheme, QStringLiteral("../../../brv-escaped"));
+    AppSettings::setValue(AppSettingsKey::currentLang, QStringLiteral("../de"));
+    ThemeStyle::release();
+    ThemeStyle *restarted = ThemeStyle::instance();
+    QCOMPARE(restarted->currentTheme, QStringLiteral("light"));
+    restarted->generateSkinImages();
+    QVERIFY(restarted->skinDir().endsWith(QStringLiteral("/skin/light/")));
+    QVERIFY(!QFileInfo::exists(escape));
+    QCOMPARE(LangUtil::currentLang(), LangUtil::langFromLocale(QLocale().name()));
+    QVERIFY(!LangUtil::trCommon(QStringLiteral("ok")).isEmpty());
 }
 
 void TestHome::classesAreNotInThisBuild()

@@ -8,6 +8,7 @@
 #include "LogUtil.h"
 #include "ThemeStyle.h"
 #include "UiResources.h"
+#include "WebEnginePage.h"
 #include "WebEngineView.h"
 #include "XMessageBox.h"
 
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QIcon>
 #include <QTimer>
@@ -78,13 +78,6 @@ QJsonObject HomeDlg::qtEnv()
     };
 }
 
-bool HomeDlg::isBrowserUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 void HomeDlg::resizeEvent(QResizeEvent *event)
 {
     HomeUpgradeDlg::resizeEvent(event);
@@ -121,9 +114,11 @@ void HomeDlg::slotWebMsg(const QString &funcName, const QString &param)
     } else if (funcName == QLatin1String("ClientLogUploadFinished")) {
         onUploadFinished(param);
     } else if (funcName == QLatin1String("ChangeLang")) {
-        LangUtil::setCurrentLang(
-            JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("lang")));
-        applyLang();
+        // An unknown code is refused (and logged) there; the texts then stay as they are.
+        if (LangUtil::setCurrentLang(
+                JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("lang")))) {
+            applyLang();
+        }
     } else if (funcName == QLatin1String("ChangeTheme")) {
         onChangeTheme(JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("theme")));
     } else if (funcName == QLatin1String("DeviceTest")) {
@@ -159,6 +154,12 @@ void HomeDlg::onChangeTheme(const QString &name)
 {
     ThemeStyle *theme = ThemeStyle::instance();
     if (name == theme->currentTheme) {
+        return;
+    }
+    // The name is stored and becomes the skin folder: only the client's own themes.
+    if (!ThemeStyle::themes().contains(name)) {
+        qWarning() << "HomeDlg::slotWebMsg: unknown theme, ignored:" << name.left(64) << "length"
+                   << name.size();
         return;
     }
     AppSettings::setIniValue(AppSettingsKey::currTheme, name);
@@ -208,12 +209,8 @@ void HomeDlg::slotSingleApplicationMessage(const QString &message)
 
 void HomeDlg::openBrowserUrl(const QString &text)
 {
-    const QUrl url(text, QUrl::TolerantMode);
-    if (!isBrowserUrl(url)) {
-        qWarning() << "HomeDlg::openBrowserUrl: not a web address, ignored:" << text.left(200);
-        return;
-    }
-    QDesktopServices::openUrl(url);
+    // The same rule as for the windows a page asks for.
+    WebEnginePage::openInBrowser(QUrl(text, QUrl::TolerantMode), "HomeDlg::openBrowserUrl");
 }
 
 void HomeDlg::startLogPackaging(bool showTip)

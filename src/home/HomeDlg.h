@@ -20,8 +20,6 @@ public:
     static QString windowTitleFor(const QString &lang);
     // The text handed to the page with "SetQtEnv".
     static QJsonObject qtEnv();
-    // Only web links go to the desktop; anything else could open files or start programs.
-    static bool isBrowserUrl(const QUrl &url);
 
     bool isExitUploadInProgress() const { return exitUploadInProgress; }
     bool isLogPackaging() const { return logPackaging; }
