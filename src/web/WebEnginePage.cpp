@@ -1,10 +1,14 @@
 #include "WebEnginePage.h"
 
 #include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMetaEnum>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 namespace {
 
@@ -49,6 +53,8 @@ private:
 
 } // namespace
 
+const char *const WebEnginePage::serviceOnlyScript = "brv-service-only";
+
 WebEnginePage::WebEnginePage(QObject *parent)
     : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent)
 {}
@@ -56,6 +62,30 @@ WebEnginePage::WebEnginePage(QObject *parent)
 void WebEnginePage::setServiceUrl(const QUrl &url)
 {
     service = originOf(url);
+    // The engine gives every document of the main frame the channel's transport. A document of
+    // another origin loses it before any of its own scripts runs, so that it cannot call the
+    // bridge at all, not even from an unload handler after the service's page is back (its
+    // messages would then carry the service's address). The bridge still checks each message.
+    const QString name = QString::fromLatin1(serviceOnlyScript);
+    for (const QWebEngineScript &old : scripts().findScripts(name)) {
+        scripts().remove(old);
+    }
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    const QString origin =
+        QString::fromUtf8(QJsonDocument(QJsonArray{service}).toJson(QJsonDocument::Compact));
+    script.setSourceCode(
+        QStringLiteral("(function (service) {"
+                       "  var here = location.protocol + '//' + location.host;"
+                       "  if (here === service || typeof window.qt === 'undefined') return;"
+                       "  try { delete window.qt; } catch (e) {}"
+                       "  if (typeof window.qt !== 'undefined') window.qt = undefined;"
+                       "})(%1[0]);")
+            .arg(origin));
+    scripts().insert(script);
 }
 
 bool WebEnginePage::isServicePage() const

@@ -14,9 +14,13 @@ class WebEnginePage : public QWebEnginePage
     Q_OBJECT
 
 public:
+    // The name of the page script that takes the channel's transport from other origins.
+    static const char *const serviceOnlyScript;
+
     explicit WebEnginePage(QObject *parent = nullptr);
 
-    // The pages of this URL's origin (scheme, host, port) are the service's.
+    // The pages of this URL's origin (scheme, host, port) are the service's; documents of any
+    // other origin get no channel transport.
     void setServiceUrl(const QUrl &url);
     QString serviceOrigin() const { return service; }
     // Whether the main frame shows a page of the service's origin.
