@@ -241,6 +241,7 @@ private slots:
     void browserLinksOnlyToTheWeb();
     void foreignPageCannotCommand_data();
     void foreignPageCannotCommand();
+    void demoLinksToAnotherSite();
     void themeAndLangNamesAreChecked();
     void classesAreNotInThisBuild();
     void closingLiveBringsHomeBack();
@@ -650,6 +651,26 @@ void TestHome::foreignPageCannotCommand()
     QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
     QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
     QVERIFY(urls.count() >= 2);
+}
+
+void TestHome::demoLinksToAnotherSite()
+{
+    LogCapture log;
+    Home home;
+    QVERIFY(home.waitShown());
+    QWebEnginePage *page = home.webView()->page();
+    evalJs(page, QStringLiteral("document.getElementById('foreign-link').click(); 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(WebEnginePage::originOf(page->url()),
+                              QStringLiteral("brimvale-demo://elsewhere"), 20000);
+    // The page tells the person what happened: it was offered no bridge.
+    QTRY_VERIFY_WITH_TIMEOUT(evalJs(page, QStringLiteral("document.getElementById('status')"
+                                                         ".textContent"))
+                                 .toString()
+                                 .contains(QLatin1String("no bridge")),
+                             20000);
+    QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QVERIFY(!home.isPageReady());
 }
 
 void TestHome::themeAndLangNamesAreChecked()
