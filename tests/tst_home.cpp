@@ -10,6 +10,7 @@
 #include "BoxCloser.h"
 #include "LogCapture.h"
 #include "LocalHttpServer.h"
+#include "UrlSink.h"
 #include "PageScript.h"
 #include "WebTestMain.h"
 #include "LogUtil.h"
@@ -207,17 +208,6 @@ protected:
 };
 
 } // namespace
-
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class TestHome : public QObject
 {

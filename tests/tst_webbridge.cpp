@@ -7,6 +7,7 @@
 #include "BoxCloser.h"
 #include "LogCapture.h"
 #include "LocalHttpServer.h"
+#include "UrlSink.h"
 #include "PageScript.h"
 #include "WebTestMain.h"
 #include "PageParam.h"
@@ -106,18 +107,6 @@ protected:
         connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
         socket->startServerEncryption();
     }
-};
-
-// Stands in for the desktop's URL handlers.
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
 };
 
 // A window of the demo service's live page, shown and ready.
