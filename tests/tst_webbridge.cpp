@@ -130,6 +130,7 @@ private slots:
     void parameterMatchesOpenssl();
     void parameterEncoding();
     void pageUrls();
+    void origins();
     void demoServiceServesOnlyItsFiles();
     void chromiumVersion();
     void viewAndProfile();
@@ -231,6 +232,30 @@ void TestWebBridge::pageUrls()
     const QUrl plain = PageParam::withParam(QStringLiteral("https://edu.example/page"), value);
     QCOMPARE(plain.path(), QStringLiteral("/page"));
     QCOMPARE(QUrlQuery(plain).queryItemValue(QStringLiteral("param"), QUrl::FullyEncoded), value);
+}
+
+void TestWebBridge::origins()
+{
+    const QList<QPair<QString, QString>> origins{
+        {"HTTPS://Edu.Example:443/a?b#c", "https://edu.example"},
+        {"http://edu.example:80/", "http://edu.example"},
+        {"http://127.0.0.1:8080/x", "http://127.0.0.1:8080"},
+        {"http://[::1]:8080/x", "http://[::1]:8080"},
+        {"https://bücher.example/", "https://xn--bcher-kva.example"},
+        {"https://user:pw@edu.example/", "https://edu.example"},
+        {base + "/#/src/pages/qt/start/index?param=x", base},
+        {"data:text/html,<p>x</p>", ""},
+        {"about:blank", ""},
+        {"file:///etc/passwd", ""}};
+    for (const auto &origin : origins) {
+        QCOMPARE(WebEnginePage::originOf(QUrl(origin.first)), origin.second);
+    }
+    // A page without a service origin is never the service's.
+    WebEnginePage page;
+    QVERIFY(!page.isServicePage());
+    page.setServiceUrl(QUrl(QStringLiteral("data:text/html,x")));
+    QVERIFY(page.serviceOrigin().isEmpty());
+    QVERIFY(!page.isServicePage());
 }
 
 void TestWebBridge::demoServiceServesOnlyItsFiles()

@@ -104,7 +104,12 @@ QString WebEnginePage::originOf(const QUrl &url)
         (scheme == QLatin1String("https") && port == 443)) {
         port = -1;
     }
-    QString origin = scheme + QLatin1String("://") + url.host().toLower();
+    // The host as the engine spells it in location.host: ASCII (punycode), IPv6 in brackets.
+    QString host = url.host(QUrl::FullyEncoded).toLower();
+    if (host.contains(QLatin1Char(':'))) {
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    }
+    QString origin = scheme + QLatin1String("://") + host;
     if (port >= 0) {
         origin += QLatin1Char(':') + QString::number(port);
     }
