@@ -15,6 +15,7 @@
       upgrade: 'Upgrade now', exit: 'Exit', env: 'Client environment', param: 'Page parameter',
       received: 'Messages from the client', none: 'nothing yet', signedIn: 'Stored for ',
       archive: 'Archive received: %1 bytes (showTip %2)', noArchive: 'No archive (showTip %1)',
+      foreign: 'Open a page of another site (the client ignores its bridge calls)',
     },
     'zh-CN': {
       home: 'Brimvale 演示', live: '直播课堂（演示）', overlay: '直播浮层（演示）',
@@ -26,6 +27,7 @@
       browser: '打开网站', upgrade: '立即升级', exit: '退出', env: '客户端环境',
       param: '页面参数', received: '客户端发来的消息', none: '暂无', signedIn: '已保存：',
       archive: '已收到日志包：%1 字节（showTip %2）', noArchive: '没有日志包（showTip %1）',
+      foreign: '打开其他网站的页面（客户端不理会它的桥接调用）',
     },
     'zh-TW': {
       home: 'Brimvale 示範', live: '直播課堂（示範）', overlay: '直播浮層（示範）',
@@ -37,6 +39,7 @@
       browser: '開啟網站', upgrade: '立即升級', exit: '結束', env: '用戶端環境',
       param: '頁面參數', received: '用戶端傳來的訊息', none: '暫無', signedIn: '已儲存：',
       archive: '已收到日誌包：%1 位元組（showTip %2）', noArchive: '沒有日誌包（showTip %1）',
+      foreign: '開啟其他網站的頁面（用戶端不理會它的橋接呼叫）',
     },
   };
   var THEMES = ['light', 'dark', 'blue', 'green', 'orange', 'pink', 'purple', 'red', 'yellow'];
@@ -179,7 +182,9 @@
               fullVersionUrl: 'https://downloads.brimvale.invalid/brimvale-4.0.22-full.zip',
               upgradeUrl: 'https://downloads.brimvale.invalid/brimvale-4.0.22.zip',
               limitUpgradeVersionNo: 2026010101, forceUpgrade: 0 }); }, true),
-          button(t('exit'), 'exit-app', function () { demo.send('ExitApp', ''); })])]),
+          button(t('exit'), 'exit-app', function () { demo.send('ExitApp', ''); })]),
+        el('div', { class: 'row' }, [el('a', { id: 'foreign-link', href: 'brimvale-demo://elsewhere/foreign.html',
+                                               text: t('foreign') })])]),
       el('section', { id: 'env' }, [el('h2', { text: t('env') }), table(page.env)]),
       paramSection(),
       messagesSection(),

@@ -9,13 +9,18 @@
 #include "LangUtil.h"
 #include "BoxCloser.h"
 #include "LogCapture.h"
+#include "LocalHttpServer.h"
+#include "UrlSink.h"
 #include "PageScript.h"
 #include "WebTestMain.h"
 #include "LogUtil.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
+#include "WebEnginePage.h"
 #include "XMessageBox.h"
+
+#include "BuildInfo.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -27,6 +32,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineHistory>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -201,19 +207,7 @@ protected:
     }
 };
 
-
 } // namespace
-
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class TestHome : public QObject
 {
@@ -235,6 +229,10 @@ private slots:
     void themeChange();
     void langChange();
     void browserLinksOnlyToTheWeb();
+    void foreignPageCannotCommand_data();
+    void foreignPageCannotCommand();
+    void demoLinksToAnotherSite();
+    void themeAndLangNamesAreChecked();
     void classesAreNotInThisBuild();
     void closingLiveBringsHomeBack();
     void secondStartBringsHomeForward();
@@ -308,10 +306,10 @@ void TestHome::browserUrls()
                             "//example.com/x",
                             ""};
     for (const QString &url : web) {
-        QVERIFY2(HomeDlg::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
+        QVERIFY2(WebEnginePage::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
     }
     for (const QString &url : other) {
-        QVERIFY2(!HomeDlg::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
+        QVERIFY2(!WebEnginePage::isBrowserUrl(QUrl(url, QUrl::TolerantMode)), qPrintable(url));
     }
 }
 
@@ -510,8 +508,10 @@ void TestHome::langChange()
     QVERIFY(label->text().contains(QStringLiteral("网络")));
     home.send(QStringLiteral("ChangeLang"), str(R"({"lang":"en"})"));
     QVERIFY(label->text().startsWith(QLatin1String("Network connection failed")));
+    // No code is no language: nothing changes.
     home.send(QStringLiteral("ChangeLang"), QStringLiteral("{}"));
-    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QString());
+    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QStringLiteral("en"));
+    QVERIFY(label->text().startsWith(QLatin1String("Network connection failed")));
 }
 
 void TestHome::browserLinksOnlyToTheWeb()
@@ -544,6 +544,167 @@ void TestHome::browserLinksOnlyToTheWeb()
     QCOMPARE(sink.urls.size(), 1);
     QCOMPARE(sink.urls.at(0).host(), QStringLiteral("www.debian.org"));
     QCOMPARE(sink.urls.at(0).path(), QStringLiteral("/some path"));
+}
+
+void TestHome::foreignPageCannotCommand_data()
+{
+    QTest::addColumn<bool>("bridgeCheckAlone");
+    // As the client runs: a page of another origin gets no transport at all.
+    QTest::newRow("no transport for other origins") << false;
+    // Without that, as if the engine offered one: the bridge's own check must hold.
+    QTest::newRow("the bridge's check alone") << true;
+}
+
+void TestHome::foreignPageCannotCommand()
+{
+    QFETCH(bool, bridgeCheckAlone);
+    LocalHttpServer server;
+    // A page of another site that tries the home window's commands the moment it runs.
+    // It tries again on its way out, while the service's page takes its place.
+    static const char otherPage[] =
+        "<html><head><script>%1</script><script>"
+        "window.offered = typeof qt !== 'undefined' && !!qt.webChannelTransport;"
+        "window.got = 0; window.tried = false;"
+        "var tryBridge = function (b) {"
+        " b.slotWebMsg('ChangeTheme', '{\"theme\":\"dark\"}');"
+        " b.slotWebMsg('UpgradeNow', '{\"appCode\":\"brimvale\"}'); };"
+        "if (window.offered) new QWebChannel(qt.webChannelTransport, function (c) {"
+        " var b = c.objects.bridge;"
+        " b.signalQtMsg.connect(function () { window.got += 1; });"
+        " tryBridge(b);"
+        " var late = function () { for (var i = 0; i < 20; ++i) tryBridge(b); };"
+        " window.addEventListener('pagehide', late);"
+        " window.addEventListener('unload', late);"
+        " window.tried = true; });"
+        "else window.tried = true;"
+        "</script></head><body>another site</body></html>";
+    server.pages.insert("/other", QByteArray(otherPage).replace("%1", LocalHttpServer::channelScript()));
+    QVERIFY(server.start());
+    const QString other = server.url(QStringLiteral("/other"));
+
+    LogCapture log;
+    Home home;
+    QVERIFY(home.waitShown());
+    QWebEnginePage *page = home.webView()->page();
+    if (bridgeCheckAlone) {
+        const auto scripts = page->scripts().findScripts(
+            QString::fromLatin1(WebEnginePage::serviceOnlyScript));
+        QCOMPARE(scripts.size(), 1);
+        page->scripts().remove(scripts.at(0));
+    }
+    QSignalSpy urls(page, &QWebEnginePage::urlChanged);
+    // The user clicks a link of the service page to the other site (a real click: the engine
+    // skips, on the way back, pages that navigated away on their own).
+    evalJs(page, QStringLiteral("var a = document.createElement('a'); a.href = '%1';"
+                                "a.id = 'away'; a.textContent = 'away'; a.style.cssText ="
+                                " 'position:fixed;left:0;top:0;width:300px;height:200px;"
+                                "z-index:99999;background:#f00;display:block';"
+                                "document.body.appendChild(a); 1")
+                     .arg(other));
+    QWidget *surface = home.webView()->focusProxy();
+    QVERIFY(surface != nullptr);
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QTRY_COMPARE_WITH_TIMEOUT(page->url(), QUrl(other), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(evalJs(page, QStringLiteral("window.tried")).toBool(), 20000);
+    QCOMPARE(evalJs(page, QStringLiteral("window.offered")).toBool(), bridgeCheckAlone);
+    const QString dropped =
+        QStringLiteral("JsBridge::slotWebMsg: dropped a message from another origin: ") +
+        server.url(QString());
+    if (bridgeCheckAlone) {
+        QTRY_VERIFY(log.contains(dropped + QStringLiteral(" UpgradeNow")));
+        QVERIFY(log.contains(dropped + QStringLiteral(" ChangeTheme")));
+    }
+    // Nothing changed: no theme, no hand-over to the upgrade tool, the window stays.
+    QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QVERIFY(!QFile::exists(appFile(HomeUpgradeDlg::upgradeIniName())));
+    QVERIFY(home.isVisible());
+
+    // What the window sends meanwhile waits; the other site gets none of it.
+    home.sendWebMsg(QStringLiteral("SetQtEnv"), QStringLiteral("{\"while\":\"away\"}"));
+    QVERIFY(!home.isPageReady());
+    QTest::qWait(300);
+    QCOMPARE(evalJs(page, QStringLiteral("window.got")).toInt(), 0);
+
+    // Back on the service, the page says "LoadFinished" and gets the queue.
+    QVERIFY(home.webView()->history()->canGoBack());
+    home.webView()->back();
+    QTRY_VERIFY_WITH_TIMEOUT(home.isPageReady(), 20000);
+    QVERIFY(WebEnginePage::originOf(page->url()) == QString::fromUtf8(BuildInfo::baseUrl));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        home.received(QStringLiteral("SetQtEnv")).contains(QStringLiteral("{\"while\":\"away\"}")),
+        10000);
+    // Nothing the other site sent on its way out arrived either.
+    QTest::qWait(500);
+    const int droppedLines = log.messages().filter(dropped).size();
+    QCOMPARE(droppedLines > 0, bridgeCheckAlone);
+    QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QVERIFY(urls.count() >= 2);
+}
+
+void TestHome::demoLinksToAnotherSite()
+{
+    LogCapture log;
+    Home home;
+    QVERIFY(home.waitShown());
+    QWebEnginePage *page = home.webView()->page();
+    evalJs(page, QStringLiteral("document.getElementById('foreign-link').click(); 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(WebEnginePage::originOf(page->url()),
+                              QStringLiteral("brimvale-demo://elsewhere"), 20000);
+    // The page tells the person what happened: it was offered no bridge.
+    QTRY_VERIFY_WITH_TIMEOUT(evalJs(page, QStringLiteral("document.getElementById('status')"
+                                                         ".textContent"))
+                                 .toString()
+                                 .contains(QLatin1String("no bridge")),
+                             20000);
+    QCOMPARE(ThemeStyle::instance()->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QVERIFY(!home.isPageReady());
+}
+
+void TestHome::themeAndLangNamesAreChecked()
+{
+    Home home;
+    LogCapture log;
+    ThemeStyle *theme = ThemeStyle::instance();
+    const QString dataDir = PathUtil::appDataDir();
+    const QStringList skinsBefore = QDir(dataDir + QStringLiteral("skin")).entryList();
+    const QString escape = dataDir + QStringLiteral("skin/../../../brv-escaped");
+    const QStringList names{QStringLiteral("../../../brv-escaped"), QStringLiteral("sepia"),
+                            QStringLiteral("dark/../../x"), QString(4 << 20, QLatin1Char('a'))};
+    for (const QString &name : names) {
+        home.send(QStringLiteral("ChangeTheme"),
+                  JsonUtil::toCompactString(QJsonObject{{QStringLiteral("theme"), name}}));
+        home.send(QStringLiteral("ChangeLang"),
+                  JsonUtil::toCompactString(QJsonObject{{QStringLiteral("lang"), name}}));
+    }
+    home.send(QStringLiteral("ChangeLang"), QStringLiteral("{}"));
+    QCOMPARE(theme->currentTheme, QStringLiteral("light"));
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("brimvale.ini"))));
+    QCOMPARE(AppSettings::value(AppSettingsKey::currentLang).toString(), QStringLiteral("en"));
+    QVERIFY(!QFileInfo::exists(escape));
+    QCOMPARE(QDir(dataDir + QStringLiteral("skin")).entryList(), skinsBefore);
+    QCOMPARE(qApp->styleSheet(), QString());
+    // Each refusal is one short line: the long name is not copied into the log.
+    QCOMPARE(log.messages().filter(QStringLiteral("unknown theme, ignored")).size(), names.size());
+    QCOMPARE(log.messages().filter(QStringLiteral("unknown language, ignored")).size(),
+             names.size() + 1);
+    for (const QString &line : log.messages()) {
+        QVERIFY(line.size() < 1000);
+    }
+
+    // A stored name the client does not have falls back to the default at the next start.
+    AppSettings::setIniValue(AppSettingsKey::currTheme, QStringLiteral("../../../brv-escaped"));
+    AppSettings::setValue(AppSettingsKey::currentLang, QStringLiteral("../de"));
+    ThemeStyle::release();
+    ThemeStyle *restarted = ThemeStyle::instance();
+    QCOMPARE(restarted->currentTheme, QStringLiteral("light"));
+    restarted->generateSkinImages();
+    QVERIFY(restarted->skinDir().endsWith(QStringLiteral("/skin/light/")));
+    QVERIFY(!QFileInfo::exists(escape));
+    QCOMPARE(LangUtil::currentLang(), LangUtil::langFromLocale(QLocale().name()));
+    QVERIFY(!LangUtil::trCommon(QStringLiteral("ok")).isEmpty());
 }
 
 void TestHome::classesAreNotInThisBuild()

@@ -1,6 +1,7 @@
 #include "Iconfont.h"
 #include "ThemeStyle.h"
 
+#include "ImageInk.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QRawFont>
 #include <QTemporaryDir>
-#include "ImageInk.h"
 
 #include <QtTest>
 
@@ -98,16 +98,19 @@ private slots:
         QCOMPARE(theme->textColorReverse.name(), QStringLiteral("#9e3b5d"));
     }
 
-    void unknownThemeTakesDefaults()
+    void unknownThemeChangesNothing()
     {
         ThemeStyle *theme = ThemeStyle::instance();
-        theme->setTheme(QStringLiteral("sepia"));
-        QCOMPARE(theme->currentTheme, QStringLiteral("sepia"));
-        for (const auto &entry : ThemeStyle::colorDefaults()) {
-            QCOMPARE(theme->color(QString::fromLatin1(entry.first)),
-                     QColor(QString::fromLatin1(entry.second)));
+        QVERIFY(theme->setTheme(QStringLiteral("dark")));
+        const QColor text = theme->textColor;
+        // The name would become a folder under the application data.
+        for (const QString &name : {QStringLiteral("sepia"), QStringLiteral("../../x"),
+                                    QStringLiteral("dark/"), QString()}) {
+            QVERIFY(!theme->setTheme(name));
+            QCOMPARE(theme->currentTheme, QStringLiteral("dark"));
+            QCOMPARE(theme->textColor, text);
+            QVERIFY(theme->skinDir().endsWith(QStringLiteral("/skin/dark/")));
         }
-        QVERIFY(theme->skinDir().endsWith(QStringLiteral("/skin/sepia/")));
         QVERIFY(!theme->color(QStringLiteral("noSuchColour")).isValid());
     }
 

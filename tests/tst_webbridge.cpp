@@ -6,6 +6,8 @@
 #include "LangUtil.h"
 #include "BoxCloser.h"
 #include "LogCapture.h"
+#include "LocalHttpServer.h"
+#include "UrlSink.h"
 #include "PageScript.h"
 #include "WebTestMain.h"
 #include "PageParam.h"
@@ -18,6 +20,7 @@
 #include "BuildInfo.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
@@ -106,6 +109,15 @@ protected:
     }
 };
 
+// A window of the demo service's live page, shown and ready.
+void openReady(ProbeDialog &window)
+{
+    window.resize(640, 480);
+    window.show();
+    window.loadPage(QStringLiteral("/qt/live/index"), QJsonObject());
+    window.placeWebView(window.webView());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isPageReady(), 30000);
+}
 
 } // namespace
 
@@ -118,6 +130,7 @@ private slots:
     void parameterMatchesOpenssl();
     void parameterEncoding();
     void pageUrls();
+    void origins();
     void demoServiceServesOnlyItsFiles();
     void chromiumVersion();
     void viewAndProfile();
@@ -126,6 +139,8 @@ private slots:
     void pageDecodesItsParameter();
     void unknownPathIsNotFound();
     void certificateErrorsAreRefused();
+    void foreignFramesCannotCallTheBridge();
+    void newWindowsGoToTheBrowser();
 };
 
 void TestWebBridge::parameterMatchesOpenssl_data()
@@ -219,6 +234,30 @@ void TestWebBridge::pageUrls()
     QCOMPARE(QUrlQuery(plain).queryItemValue(QStringLiteral("param"), QUrl::FullyEncoded), value);
 }
 
+void TestWebBridge::origins()
+{
+    const QList<QPair<QString, QString>> origins{
+        {"HTTPS://Edu.Example:443/a?b#c", "https://edu.example"},
+        {"http://edu.example:80/", "http://edu.example"},
+        {"http://127.0.0.1:8080/x", "http://127.0.0.1:8080"},
+        {"http://[::1]:8080/x", "http://[::1]:8080"},
+        {"https://bücher.example/", "https://xn--bcher-kva.example"},
+        {"https://user:pw@edu.example/", "https://edu.example"},
+        {base + "/#/src/pages/qt/start/index?param=x", base},
+        {"data:text/html,<p>x</p>", ""},
+        {"about:blank", ""},
+        {"file:///etc/passwd", ""}};
+    for (const auto &origin : origins) {
+        QCOMPARE(WebEnginePage::originOf(QUrl(origin.first)), origin.second);
+    }
+    // A page without a service origin is never the service's.
+    WebEnginePage page;
+    QVERIFY(!page.isServicePage());
+    page.setServiceUrl(QUrl(QStringLiteral("data:text/html,x")));
+    QVERIFY(page.serviceOrigin().isEmpty());
+    QVERIFY(!page.isServicePage());
+}
+
 void TestWebBridge::demoServiceServesOnlyItsFiles()
 {
     auto url = [](const QString &text) {
@@ -279,6 +318,18 @@ void TestWebBridge::viewAndProfile()
     QCOMPARE(WebEngineView::downloadName(QStringLiteral("notes.txt"),
                                          QUrl(QStringLiteral("https://e.x/a/b.pdf"))),
              QStringLiteral("notes.txt"));
+    // Names come from the page: they never pick the folder.
+    const QUrl plain(QStringLiteral("https://e.x/a/b.pdf"));
+    QCOMPARE(WebEngineView::downloadName(QStringLiteral("../../.bashrc"), plain),
+             QStringLiteral(".bashrc"));
+    QCOMPARE(WebEngineView::downloadName(QStringLiteral("..\\..\\run.exe"), plain),
+             QStringLiteral("run.exe"));
+    QCOMPARE(WebEngineView::downloadName(QStringLiteral(".."), plain), QStringLiteral("b.pdf"));
+    QCOMPARE(WebEngineView::downloadName(QString(),
+                                         QUrl(QStringLiteral("https://e.x/a/..%2F..%2Fx.sh"))),
+             QStringLiteral("x.sh"));
+    QCOMPARE(WebEngineView::downloadName(QString(), QUrl(QStringLiteral("https://e.x/a/.."))),
+             QStringLiteral("video.mp4"));
 
     LogCapture log;
     WebEngineView view;
@@ -512,6 +563,104 @@ void TestWebBridge::certificateErrorsAreRefused()
     QCOMPARE(fromPage.count(), 0);
     QVERIFY(window.seen.isEmpty());
     QVERIFY(window.isVisible());
+}
+
+void TestWebBridge::foreignFramesCannotCallTheBridge()
+{
+    LocalHttpServer server;
+    // A frame of another site inside a service page, which tries the bridge and says how far
+    // it got through a request of its own.
+    server.pages.insert(
+        "/frame", "<html><head><script>" + LocalHttpServer::channelScript() +
+                      "</script><script>"
+                      "function report(what) { new Image().src = '/report?' + what; }"
+                      "var t = typeof qt !== 'undefined' && qt.webChannelTransport;"
+                      "try { t = t || parent.qt.webChannelTransport; } catch (e) { t = t || null; }"
+                      "if (!t) { report('none'); } else {"
+                      " new QWebChannel(t, function (c) {"
+                      "  c.objects.bridge.slotWebMsg('FromFrame', 'x');"
+                      "  c.objects.bridge.slotWebMsg('close', '');"
+                      "  report('sent'); }); }"
+                      "</script></head><body>frame</body></html>");
+    QVERIFY(server.start());
+    auto reported = [&server]() {
+        for (const QByteArray &request : qAsConst(server.requests)) {
+            if (request.startsWith("/report?")) {
+                return QString::fromLatin1(request.mid(8));
+            }
+        }
+        return QString();
+    };
+
+    LogCapture log;
+    ProbeDialog window;
+    openReady(window);
+    window.seen.clear();
+    QWebEnginePage *page = window.webView()->page();
+    evalJs(page, QStringLiteral("var f = document.createElement('iframe'); f.src = '%1';"
+                                "document.body.appendChild(f); 1")
+                     .arg(server.url(QStringLiteral("/frame"))));
+    QTRY_VERIFY_WITH_TIMEOUT(!reported().isEmpty(), 20000);
+    // The engine offers the transport to the main frame only, and the parent's is out of reach
+    // of another origin; should a frame ever get one, its messages must still not arrive.
+    QVERIFY2(reported() == QLatin1String("none") || reported() == QLatin1String("sent"),
+             qPrintable(reported()));
+    // The service page speaks after the frame did; once its message is in, the frame's would be.
+    evalJs(page, QStringLiteral("brvDemo.send('AfterFrame', ''); 1"));
+    QTRY_VERIFY(window.seen.contains(QStringLiteral("AfterFrame|")));
+    QTest::qWait(300);
+    QVERIFY2(!window.seen.contains(QStringLiteral("FromFrame|x")), qPrintable(reported()));
+    QVERIFY(!window.seen.contains(QStringLiteral("close|")));
+    QVERIFY(window.isVisible());
+    if (reported() == QLatin1String("sent")) {
+        QVERIFY(log.contains(QStringLiteral("JsBridge::slotWebMsg: dropped a message from another "
+                                            "origin: %1 FromFrame")
+                                 .arg(server.url(QString()))));
+    }
+}
+
+void TestWebBridge::newWindowsGoToTheBrowser()
+{
+    // Every scheme involved goes to the sink, so nothing reaches the desktop even on a fault.
+    UrlSink sink;
+    for (const char *scheme : {"http", "https", "file", "brimvale-demo"}) {
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &sink, "open");
+    }
+    LogCapture log;
+    ProbeDialog window;
+    openReady(window);
+    QWebEnginePage *page = window.webView()->page();
+    const QUrl serviceUrl = page->url();
+
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    evalJs(page,
+           QStringLiteral("window.open('%1'); 1").arg(server.url(QStringLiteral("/popup?x=1"))));
+    QTRY_COMPARE_WITH_TIMEOUT(sink.urls.size(), 1, 10000);
+    QCOMPARE(sink.urls.at(0), QUrl(server.url(QStringLiteral("/popup?x=1"))));
+    // A link that asks for a new window takes the same way.
+    evalJs(page, QStringLiteral("var a = document.createElement('a');"
+                                "a.href = 'https://www.debian.org/doc/'; a.target = '_blank';"
+                                "document.body.appendChild(a); a.click(); 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(sink.urls.size(), 2, 10000);
+    QCOMPARE(sink.urls.at(1), QUrl(QStringLiteral("https://www.debian.org/doc/")));
+
+    // Anything but a web address is refused and named in the log.
+    evalJs(page, QStringLiteral("window.open('file:///etc/passwd');"
+                                "window.open('%1/index.html'); 1")
+                     .arg(base));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.contains(QStringLiteral("WebEnginePage::createWindow: not a web address, ignored: ") +
+                     base + QStringLiteral("/index.html")),
+        10000);
+    QTest::qWait(300);
+    QCOMPARE(sink.urls.size(), 2);
+    // No request reached the site: the browser opens it, not the client.
+    QVERIFY(server.requests.isEmpty());
+    QCOMPARE(page->url(), serviceUrl);
+    for (const char *scheme : {"http", "https", "file", "brimvale-demo"}) {
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
 }
 
 int main(int argc, char **argv)

@@ -8,6 +8,7 @@
 #include "LogUtil.h"
 #include "ThemeStyle.h"
 #include "UiResources.h"
+#include "WebEnginePage.h"
 #include "WebEngineView.h"
 #include "XMessageBox.h"
 
@@ -112,9 +113,11 @@ void HomeDlg::slotWebMsg(const QString &funcName, const QString &param)
     } else if (funcName == QLatin1String("ClientLogUploadFinished")) {
         onUploadFinished(param);
     } else if (funcName == QLatin1String("ChangeLang")) {
-        LangUtil::setCurrentLang(
-            JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("lang")));
-        applyLang();
+        // An unknown code is refused (and logged) there; the texts then stay as they are.
+        if (LangUtil::setCurrentLang(
+                JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("lang")))) {
+            applyLang();
+        }
     } else if (funcName == QLatin1String("ChangeTheme")) {
         onChangeTheme(JsonUtil::getString(JsonUtil::str2Json(param), QStringLiteral("theme")));
     } else if (funcName == QLatin1String("DeviceTest")) {
@@ -150,6 +153,12 @@ void HomeDlg::onChangeTheme(const QString &name)
 {
     ThemeStyle *theme = ThemeStyle::instance();
     if (name == theme->currentTheme) {
+        return;
+    }
+    // The name is stored and becomes the skin folder: only the client's own themes.
+    if (!ThemeStyle::themes().contains(name)) {
+        qWarning() << "HomeDlg::slotWebMsg: unknown theme, ignored:" << name.left(64) << "length"
+                   << name.size();
         return;
     }
     AppSettings::setIniValue(AppSettingsKey::currTheme, name);

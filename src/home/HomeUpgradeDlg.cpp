@@ -5,8 +5,8 @@
 #include "PathUtil.h"
 
 #include "BuildInfo.h"
+#include "WebEnginePage.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -110,21 +110,9 @@ void HomeUpgradeDlg::writeUpgradeIni(const QString &path, const AppUpgradeInfo &
     }
 }
 
-bool HomeUpgradeDlg::isBrowserUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 bool HomeUpgradeDlg::openBrowserUrl(const QString &text)
 {
-    const QUrl url(text, QUrl::TolerantMode);
-    if (!isBrowserUrl(url)) {
-        qWarning() << "HomeDlg::openBrowserUrl: not a web address, ignored:" << text.left(200);
-        return false;
-    }
-    return QDesktopServices::openUrl(url);
+    return WebEnginePage::openInBrowser(QUrl(text, QUrl::TolerantMode), "HomeDlg::openBrowserUrl");
 }
 
 void HomeUpgradeDlg::slotWebMsg(const QString &funcName, const QString &param)

@@ -44,8 +44,6 @@ public:
 
     // Writes the hand-over file for the tool.
     static void writeUpgradeIni(const QString &path, const AppUpgradeInfo &info);
-    // Only web links go to the desktop; anything else could open files or start programs.
-    static bool isBrowserUrl(const QUrl &url);
 
 public slots:
     void slotWebMsg(const QString &funcName, const QString &param) override;

@@ -62,16 +62,23 @@ const QStringList &LangUtil::languages()
 
 QString LangUtil::currentLang()
 {
+    // A stored code the client has no table for counts as none stored.
     const QString stored = AppSettings::value(langKey).toString();
-    if (!stored.isEmpty()) {
+    if (languages().contains(stored)) {
         return stored;
     }
     return langFromLocale(QLocale().name());
 }
 
-void LangUtil::setCurrentLang(const QString &code)
+bool LangUtil::setCurrentLang(const QString &code)
 {
+    if (!languages().contains(code)) {
+        qWarning() << "LangUtil::setCurrentLang: unknown language, ignored:" << code.left(64)
+                   << "length" << code.size();
+        return false;
+    }
     AppSettings::setValue(langKey, code);
+    return true;
 }
 
 QString LangUtil::langFromLocale(const QString &localeName)

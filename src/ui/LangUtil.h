@@ -8,9 +8,11 @@ class QObject;
 class LangUtil
 {
 public:
-    // The stored language code, or the one derived from the system locale when none is stored.
+    // The stored language code, or the one derived from the system locale when none (or none
+    // of languages()) is stored.
     static QString currentLang();
-    static void setCurrentLang(const QString &code);
+    // Stores one of languages(); any other code stores nothing and gives false.
+    static bool setCurrentLang(const QString &code);
     static QString langFromLocale(const QString &localeName);
 
     // Section and key are given in the widgets' own spelling (pb_enter_room) and looked up in the

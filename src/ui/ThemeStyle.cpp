@@ -93,7 +93,14 @@ const QStringList &ThemeStyle::themes()
 
 ThemeStyle::ThemeStyle(QObject *parent) : QObject(parent)
 {
-    setTheme(AppSettings::iniValue(QStringLiteral("skin/currTheme"), QStringLiteral("light")));
+    // A stored name the client has no theme of (an older build's, or one written by hand) is
+    // never turned into a skin folder: the default theme stands in.
+    const QString stored =
+        AppSettings::iniValue(QStringLiteral("skin/currTheme"), QStringLiteral("light"));
+    if (!themes().contains(stored)) {
+        qWarning() << "ThemeStyle: unknown stored theme, using light:" << stored.left(64);
+    }
+    setTheme(themes().contains(stored) ? stored : QStringLiteral("light"));
 }
 
 ThemeStyle::~ThemeStyle()
@@ -168,8 +175,14 @@ QColor ThemeStyle::color(const QString &key) const
     return c ? *c : QColor();
 }
 
-void ThemeStyle::setTheme(const QString &name)
+bool ThemeStyle::setTheme(const QString &name)
 {
+    // The name becomes a folder under the application data: only the client's own themes.
+    if (!themes().contains(name)) {
+        qWarning() << "ThemeStyle::setTheme: unknown theme, ignored:" << name.left(64) << "length"
+                   << name.size();
+        return false;
+    }
     UiResources::ensureLoaded();
     QJsonObject object;
     QFile file(QStringLiteral(":/res/theme/%1.json").arg(name));
@@ -182,6 +195,7 @@ void ThemeStyle::setTheme(const QString &name)
         // Qt's named-colour rules: eight hexadecimal digits are read alpha first.
         *member(key) = QColor(JsonUtil::getString(object, key, QString::fromLatin1(entry.second)));
     }
+    return true;
 }
 
 QString ThemeStyle::skinDir() const

@@ -22,7 +22,8 @@ public:
     // The nine built-in themes; "light" is the default.
     static const QStringList &themes();
 
-    void setTheme(const QString &name);
+    // Loads one of themes(); any other name changes nothing and gives false.
+    bool setTheme(const QString &name);
     QString skinDir() const;
     void generateSkinImages();
     QString appStyleSheet() const;

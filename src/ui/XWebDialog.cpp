@@ -38,9 +38,18 @@ void XWebDialog::createWebView()
     channel = new QWebChannel(this);
     jsBridge = new JsBridge(this);
     channel->registerObject(QStringLiteral("bridge"), jsBridge);
+    // Only the service's pages are served: the bridge drops what other pages send, and what the
+    // window sends waits while one of them is shown, until a service page is ready again.
+    view->webPage()->setServiceUrl(QUrl(QString::fromUtf8(BuildInfo::baseUrl)));
+    jsBridge->servePage(view->webPage());
     view->page()->setWebChannel(channel);
     view->show();
     connect(jsBridge, &JsBridge::signalWebMsg, this, &XWebDialog::slotWebMsg);
+    connect(view->page(), &QWebEnginePage::urlChanged, this, [this]() {
+        if (!jsBridge->isServing()) {
+            pageReady = false;
+        }
+    });
     connect(view, &WebEngineView::signalLoadFailed, this, &XWebDialog::showLoadFailure);
 }
 
@@ -62,7 +71,7 @@ void XWebDialog::loadPage(const QString &route, QJsonObject param)
 
 void XWebDialog::sendWebMsg(const QString &funcName, const QString &param)
 {
-    if (pageReady && jsBridge != nullptr) {
+    if (pageReady && jsBridge != nullptr && jsBridge->isServing()) {
         emit jsBridge->signalQtMsg(funcName, param);
         return;
     }
@@ -91,11 +100,11 @@ void XWebDialog::slotWebMsg(const QString &funcName, const QString &param)
     if (funcName != QLatin1String("LoadFinished")) {
         return;
     }
-    pageReady = true;
     // The queue stays: a page that reloads and reports again gets the same messages again.
-    if (jsBridge == nullptr) {
+    if (jsBridge == nullptr || !jsBridge->isServing()) {
         return;
     }
+    pageReady = true;
     for (const QJsonValue &value : qAsConst(pending)) {
         const QJsonObject message = value.toObject();
         emit jsBridge->signalQtMsg(message.value(QStringLiteral("func")).toString(),

@@ -10,7 +10,8 @@ class QWebChannel;
 class WebEngineView;
 
 // Adds the window's web page and the bridge to it. Messages to the page wait in a queue until
-// the page says "LoadFinished".
+// the page says "LoadFinished", and again while a page of another origin is shown, until a page
+// of the service says "LoadFinished" once more. Only the service's pages reach slotWebMsg.
 class XWebDialog : public XBaseDialog
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
 
     WebEngineView *webView() const { return view; }
     JsBridge *bridge() const { return jsBridge; }
+    // False until "LoadFinished", and while the main frame is on another origin.
     bool isPageReady() const { return pageReady; }
     const QJsonArray &pendingMessages() const { return pending; }
 

@@ -13,6 +13,7 @@ const char *const DemoService::scheme = "brimvale-demo";
 
 namespace {
 const QString host = QStringLiteral("service");
+const QString foreignHost = QStringLiteral("elsewhere");
 const QString root = QStringLiteral(":/demo");
 } // namespace
 
@@ -57,10 +58,23 @@ DemoService::DemoService(QObject *parent) : QWebEngineUrlSchemeHandler(parent) {
 QString DemoService::resourceFor(const QUrl &url)
 {
     loadResources();
-    if (url.scheme() != QLatin1String(scheme) || url.host() != host) {
+    if (url.scheme() != QLatin1String(scheme)) {
         return QString();
     }
     QString path = url.path(QUrl::FullyDecoded);
+    // Another origin under the same scheme, with one page that tries the bridge, so that a
+    // person can see the client ignore pages that are not the service's.
+    if (url.host() == foreignHost) {
+        if (path == QLatin1String("/foreign.html")) {
+            return QStringLiteral(":/demo-foreign/foreign.html");
+        }
+        return path == QLatin1String("/qwebchannel.js")
+                   ? QStringLiteral(":/qtwebchannel/qwebchannel.js")
+                   : QString();
+    }
+    if (url.host() != host) {
+        return QString();
+    }
     if (path.isEmpty() || path == QLatin1String("/")) {
         path = QStringLiteral("/index.html");
     }

@@ -11,6 +11,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include <algorithm>
+
 WebEngineView::WebEngineView(QWidget *parent) : QWebEngineView(parent)
 {
     configureProfile();
@@ -67,6 +69,9 @@ void WebEngineView::applySettings(QWebEngineSettings *settings)
     settings->setAttribute(QWebEngineSettings::WebGLEnabled, rich);
     settings->setAttribute(QWebEngineSettings::Accelerated2dCanvasEnabled, rich);
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, rich);
+    // Links of schemes the engine does not know would go to the desktop's handlers; pages reach
+    // the desktop only through the browser rule of the bridge and of new windows.
+    settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
 }
 
 void WebEngineView::openUrl(const QString &url, const QJsonObject &param)
@@ -89,11 +94,23 @@ void WebEngineView::slotLoadFinished(bool success)
     }
 }
 
+namespace {
+// The last part of a name that may carry folders of either kind; "." and ".." are no names.
+QString bareFileName(const QString &name)
+{
+    const int slash =
+        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const QString bare = name.mid(slash + 1);
+    return bare == QLatin1String(".") || bare == QLatin1String("..") ? QString() : bare;
+}
+} // namespace
+
 QString WebEngineView::downloadName(const QString &suggested, const QUrl &url)
 {
-    QString name = suggested;
+    // Names come from the page: they may only name a file inside the download folder.
+    QString name = bareFileName(suggested);
     if (name.isEmpty()) {
-        name = url.fileName();
+        name = bareFileName(url.fileName());
     }
     if (name.isEmpty()) {
         name = QStringLiteral("video.mp4");
