@@ -198,6 +198,7 @@ private:
             connectionLost(nullptr);
             return;
         }
+        m_tick = m_host.loop().addTimer(100, [this] { tick(); });
         pump();
     }
 
@@ -245,7 +246,8 @@ private:
         if (m_fd < 0 || !m_conn)
             return;
         short events = POLLIN;
-        if (xmpp_conn_send_queue_len(m_conn) > 0)
+        // A socket still connecting says so by becoming writable.
+        if (xmpp_conn_send_queue_len(m_conn) > 0 || xmpp_conn_is_connecting(m_conn))
             events |= POLLOUT;
         m_host.loop().watchFd(m_fd, events, [this](short) { pump(); });
     }
@@ -317,7 +319,6 @@ private:
         m_online = true;
         m_retryMs = firstRetryMs;
         send("<presence/>");
-        m_tick = m_host.loop().addTimer(100, [this] { tick(); });
         if (m_loginDone)
             finishLogin(TIM_SUCC, "");
         bool waiting = false;
