@@ -143,7 +143,46 @@ public:
         endSession(TIM_ERR_NETWORK, "shut down");
     }
 
+    void prepareForFuzzing(const std::string &user, const std::vector<std::string> &groups)
+    {
+        m_user = user;
+        m_signedIn = true;
+        for (size_t i = 0; i < groups.size(); ++i) {
+            Group &g = m_groups[groups[i]];
+            g.joined = true;
+            g.lastSeq = 3;
+            g.catchingUp = i == 1;
+            if (g.catchingUp)
+                m_queries["mam-fuzz"] = Query{groups[i], 0};
+        }
+        Message m;
+        m.convType = TIM_CONV_C2C;
+        m.target = "peer";
+        m.msgId = "brv-fuzz";
+        m_outbox.push_back(Pending{m, nullptr, true});
+    }
+    void feed(const std::string &xml)
+    {
+        xmpp_stanza_t *st = xmpp_stanza_new_from_string(m_ctx, xml.c_str());
+        if (!st)
+            return;
+        const char *name = xmpp_stanza_get_name(st);
+        const std::string n = name ? name : "";
+        if (n == "message")
+            onMessage(nullptr, st, this);
+        else if (n == "presence")
+            onPresence(nullptr, st, this);
+        else if (n == "iq")
+            onIq(nullptr, st, this);
+        xmpp_stanza_release(st);
+    }
+
 private:
+    struct Query
+    {
+        std::string group;
+        int page = 0;
+    };
     struct Group
     {
         Done joinDone;
@@ -774,12 +813,6 @@ private:
         m_host.deliverMessages(QJsonArray{m.toJson(m_user)});
     }
 
-    struct Query
-    {
-        std::string group;
-        int page = 0;
-    };
-
     BackendHost &m_host;
     ServerAddress m_address;
     uint64_t m_appId;
@@ -805,6 +838,20 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<Backend> makeXmppBackendForFuzzing(BackendHost &host, const std::string &user,
+                                                   const std::vector<std::string> &groups)
+{
+    auto b = std::make_unique<XmppBackend>(
+        host, ServerAddress{"127.0.0.1", 1, "im.local", "conference.im.local", "", ""}, 0);
+    b->prepareForFuzzing(user, groups);
+    return b;
+}
+
+void feedStanzaForFuzzing(Backend &backend, const std::string &xml)
+{
+    static_cast<XmppBackend &>(backend).feed(xml);
+}
 
 std::unique_ptr<Backend> makeXmppBackend(BackendHost &host, const ServerAddress &address,
                                          uint64_t appId)

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace brvim {
 
@@ -21,5 +22,12 @@ struct ServerAddress
 bool parseServerAddress(const std::string &text, ServerAddress &out);
 std::unique_ptr<Backend> makeXmppBackend(BackendHost &host, const ServerAddress &address,
                                          uint64_t appId);
+
+// For the fuzz target: a back end that believes it is signed in as user, in the given groups
+// (the second one still catching up), with no connection; stanzas fed to it are handled as if
+// the server had sent them.
+std::unique_ptr<Backend> makeXmppBackendForFuzzing(BackendHost &host, const std::string &user,
+                                                   const std::vector<std::string> &groups);
+void feedStanzaForFuzzing(Backend &backend, const std::string &xml);
 
 } // namespace brvim
