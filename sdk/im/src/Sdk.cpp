@@ -331,34 +331,26 @@ void Sdk::networkStatus(int status, int code, const std::string &desc)
 
 void Sdk::kickedOffline()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_stateMutex);
-        m_state = State::Out;
-    }
-    log("kicked offline");
-    dispatch([&] {
-        std::pair<TIMEventCb, const void *> t;
-        {
-            std::lock_guard<std::mutex> reg(m_regMutex);
-            t = m_kicked;
-        }
-        if (t.first)
-            t.first(t.second);
-    });
+    sessionEnded(m_kicked, "kicked offline");
 }
 
 void Sdk::userSigExpired()
+{
+    sessionEnded(m_sigExpired, "user signature expired");
+}
+
+void Sdk::sessionEnded(const std::pair<TIMEventCb, const void *> &slot, const char *why)
 {
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         m_state = State::Out;
     }
-    log("user signature expired");
+    log(why);
     dispatch([&] {
         std::pair<TIMEventCb, const void *> t;
         {
             std::lock_guard<std::mutex> reg(m_regMutex);
-            t = m_sigExpired;
+            t = slot;
         }
         if (t.first)
             t.first(t.second);

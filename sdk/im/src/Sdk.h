@@ -51,6 +51,8 @@ private:
     void networkStatus(int status, int code, const std::string &desc) override;
     void kickedOffline() override;
     void userSigExpired() override;
+    // Signed out by the server; tells the caller through the given event callback.
+    void sessionEnded(const std::pair<TIMEventCb, const void *> &slot, const char *why);
 
     int postRequest(bool needLogin, std::function<void(Done)> request, TIMResultCb cb,
                     const void *ud);
