@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -167,6 +168,18 @@ private slots:
         QCOMPARE(w.msg.elems[0].text, bytes);
         QCOMPARE(w.msg.elems[0].desc, std::string("Chat'Msg"));
         QCOMPARE(w.msg.elems[0].ext, std::string("ext"));
+
+        // Ids as JID parts: lower-case ASCII only, reversible, malformed escapes refused.
+        for (const std::string id : {"Teacher01", "王老师 a@b/c", "x_y", "a.b-c"}) {
+            const std::string e = brvim::jidEscape(id);
+            QVERIFY(std::all_of(e.begin(), e.end(), [](char ch) {
+                return (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '.' ||
+                       ch == '-' || ch == '_';
+            }));
+            QCOMPARE(brvim::jidUnescape(e), id);
+        }
+        for (const char *bad : {"_", "_4", "_zz", "a_4"})
+            QVERIFY2(brvim::jidUnescape(bad).empty(), bad);
 
         const std::string body = "<e t='3' d='QQ=='>e30=</e>";
         // A random above the signed 32-bit range still reads as a valid one.

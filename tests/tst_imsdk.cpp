@@ -264,9 +264,9 @@ private slots:
     {
         rec.clear();
         rec.uninitFromCallback = -1;
-        m_alice = uniqueName("alice");
+        m_alice = uniqueName("Alice.王 ");
         m_bob = uniqueName("bob");
-        m_group = uniqueName("class");
+        m_group = uniqueName("Class_1/");
         m_peer = newPeer();
         QCOMPARE(peerCall({{QStringLiteral("op"), QStringLiteral("init")},
                            {QStringLiteral("config"), QString::fromUtf8(config())}}),

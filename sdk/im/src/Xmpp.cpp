@@ -116,8 +116,7 @@ public:
             [&](const Message &m) { return m.convType == TIM_CONV_GROUP && m.target == group; },
             TIM_ERR_NOT_GROUP_MEMBER, "left the group");
         if (m_online) {
-            send("<presence type='unavailable' to='" + xmlEscape(roomJid(group) + "/" + m_user) +
-                 "'/>");
+            send("<presence type='unavailable' to='" + xmlEscape(ownOccupant(group)) + "'/>");
         }
         done(TIM_SUCC, "", json);
     }
@@ -206,9 +205,17 @@ private:
     }
     std::string roomJid(const std::string &group) const
     {
-        return group + "@" + m_address.mucDomain;
+        return jidEscape(group) + "@" + m_address.mucDomain;
     }
-    std::string userJid(const std::string &user) const { return user + "@" + m_address.domain; }
+    std::string userJid(const std::string &user) const
+    {
+        return jidEscape(user) + "@" + m_address.domain;
+    }
+    // Our nick in rooms: the escaped user id, as the server requires.
+    std::string ownOccupant(const std::string &group) const
+    {
+        return roomJid(group) + "/" + jidEscape(m_user);
+    }
 
     // --- connection -------------------------------------------------------------------------
 
@@ -499,7 +506,7 @@ private:
     void sendJoin(const std::string &group)
     {
         send(
-            "<presence to='" + xmlEscape(roomJid(group) + "/" + m_user) +
+            "<presence to='" + xmlEscape(ownOccupant(group)) +
             "'><x xmlns='http://jabber.org/protocol/muc'><history maxstanzas='0'/></x></presence>");
         pump();
     }
@@ -522,7 +529,10 @@ private:
         if (at == std::string::npos || slash == std::string::npos || slash < at ||
             from.compare(at + 1, slash - at - 1, m_address.mucDomain) != 0)
             return;
-        const std::string group = from.substr(0, at), nick = from.substr(slash + 1);
+        const std::string group = jidUnescape(from.substr(0, at)),
+                          nick = jidUnescape(from.substr(slash + 1));
+        if (group.empty() || nick.empty())
+            return;
         auto it = m_groups.find(group);
         if (it == m_groups.end())
             return;
@@ -562,7 +572,7 @@ private:
             if (name && std::string(name) == "item") {
                 if (xmpp_stanza_t *a = xmpp_stanza_get_child_by_name(c, "actor"))
                     if (const char *an = xmpp_stanza_get_attribute(a, "nick"))
-                        actor = an;
+                        actor = jidUnescape(an);
             }
         }
         if (nick == m_user && self110) {

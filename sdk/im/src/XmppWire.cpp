@@ -75,6 +75,44 @@ bool readElements(xmpp_ctx_t *ctx, xmpp_stanza_t *brv, Message &msg)
 
 } // namespace
 
+std::string jidEscape(const std::string &id)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : id) {
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-') {
+            out += char(c);
+        } else {
+            out += '_';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string jidUnescape(const std::string &part)
+{
+    std::string out;
+    for (size_t i = 0; i < part.size(); ++i) {
+        if (part[i] != '_') {
+            out += part[i];
+            continue;
+        }
+        if (i + 2 >= part.size())
+            return {};
+        const auto digit = [](char h) {
+            return h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : -1;
+        };
+        const int hi = digit(part[i + 1]), lo = digit(part[i + 2]);
+        if (hi < 0 || lo < 0)
+            return {};
+        out += char(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
 std::string xmlEscape(const std::string &s)
 {
     std::string out;
@@ -167,15 +205,19 @@ WireMessage decodeMessageStanza(xmpp_ctx_t *ctx, xmpp_stanza_t *stanza,
         if (domain != mucDomain || node.empty() || res.empty())
             return w;
         m.convType = TIM_CONV_GROUP;
-        m.target = node;
-        m.sender = res;
-        w.room = node;
+        m.target = jidUnescape(node);
+        m.sender = jidUnescape(res);
+        w.room = m.target;
+        if (m.target.empty() || m.sender.empty())
+            return w;
         w.kind = WireKind::Group;
     } else if (type == "chat") {
         if (node.empty())
             return w;
         m.convType = TIM_CONV_C2C;
-        m.sender = node;
+        m.sender = jidUnescape(node);
+        if (m.sender.empty())
+            return w;
         w.kind = WireKind::Direct;
     }
     return w;

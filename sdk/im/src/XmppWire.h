@@ -11,6 +11,10 @@ extern const char *const wireNs;
 
 // XML text of one outgoing message stanza (elements in base64, so any bytes pass unchanged).
 std::string encodeMessageStanza(const Message &msg, const std::string &to);
+// User and group ids as JID parts: servers fold case and refuse some characters, so everything but
+// [a-z0-9.-] travels as "_" and two hex digits. Unescaping a malformed text gives "".
+std::string jidEscape(const std::string &id);
+std::string jidUnescape(const std::string &part);
 // Escapes text for an XML attribute or character data.
 std::string xmlEscape(const std::string &s);
 

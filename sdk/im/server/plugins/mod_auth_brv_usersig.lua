@@ -9,10 +9,15 @@ local host = module.host;
 local key = module:get_option_string("brv_usersig_key");
 assert(key and #key >= 16, "brv_usersig_key (16 characters or more) is required");
 
+-- User ids travel as JID nodes with everything but [a-z0-9.-] written "_" and two hex digits.
+local function escape(id)
+	return (id:gsub("[^a-z0-9%.%-]", function(c) return string.format("_%02x", c:byte()); end));
+end
+
 local function check(username, token)
 	local ok, claims = jwt.verify(key, token);
 	if not ok or type(claims) ~= "table" then return nil, "invalid"; end
-	if claims.sub ~= username then return nil, "wrong-user"; end
+	if type(claims.sub) ~= "string" or escape(claims.sub) ~= username then return nil, "wrong-user"; end
 	if type(claims.exp) ~= "number" or claims.exp <= os.time() then return nil, "expired"; end
 	return true, claims;
 end

@@ -14,6 +14,15 @@ local host = module.host;
 local admin_jid = "admin@" .. host;
 local muc_host = module:get_option_string("brv_muc_host", "conference." .. host);
 
+-- User and group ids travel as JID nodes with everything but [a-z0-9.-] written "_" and two hex
+-- digits (servers fold case and refuse some characters).
+local function escape(id)
+	return (id:gsub("[^a-z0-9%.%-]", function(c) return string.format("_%02x", c:byte()); end));
+end
+local function unescape(part)
+	return (part:gsub("_(%x%x)", function(h) return string.char(tonumber(h, 16)); end));
+end
+
 -- One session per user.
 module:hook("resource-bind", function(event)
 	local session = event.session;
@@ -94,13 +103,13 @@ end
 local function history(node, kind)
 	local archive = storagemanager.open(muc_host, "muc_log", "archive");
 	local out = {};
-	local items = archive and archive:find(node, { limit = 5000 });
+	local items = archive and archive:find(escape(node), { limit = 5000 });
 	if not items then return out; end
 	for _, item in items do
 		local brv = item:get_child("brv", NS);
 		local srv = item:get_child("srv", NS);
 		if brv then
-			local sender = select(3, jid_split(item.attr.from));
+			local sender = unescape(select(3, jid_split(item.attr.from)) or "");
 			for _, e in ipairs((elements(item))) do
 				if e.t == 3 and e.d == kind then
 					out[#out + 1] = { sender = sender, seq = srv and tonumber(srv.attr.seq) or 0,
@@ -117,10 +126,10 @@ local commands = {
 	GetHistoryChatMsg = { "HistoryChatMsg", "chat-", function(live) return history(live, "ChatMsg"); end };
 	GetHistoryBoardMsg = { "HistoryBoardMsg", "board-", function(live) return history(live, "BoardCommand"); end };
 	GetOnlineLiveUser = { "OnlineLiveUser", "online-", function(live)
-		local users, room = {}, room_of(live);
+		local users, room = {}, room_of(escape(live));
 		if room then
 			for _, occupant in room:each_occupant() do
-				users[#users + 1] = { userId = (jid_split(occupant.bare_jid)) };
+				users[#users + 1] = { userId = unescape(jid_split(occupant.bare_jid) or "") };
 			end
 		end
 		return users;
