@@ -41,7 +41,7 @@ start() {
   port=$(cat "$dir/c2s.port")
   http=$(cat "$dir/http.port")
   if [ ! -f "$dir/certs/im.local.crt" ]; then
-    openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=im.local" \
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3650 -subj "/CN=im.local" \
       -addext "subjectAltName=DNS:im.local,DNS:conference.im.local" \
       -keyout "$dir/certs/im.local.key" -out "$dir/certs/im.local.crt" 2>/dev/null
   fi

@@ -553,6 +553,34 @@ private slots:
         QCOMPARE(TIMLogin("x", "y", onResult, "login"), int(TIM_ERR_NOT_INIT));
     }
 
+    void directMessageWaitsForAnAbsentUser()
+    {
+        loginMain(m_alice);
+        const QString text = QStringLiteral("{\"command\":\"RaiseHand\",\"note\":\"请回答\"}");
+        QCOMPARE(TIMMsgSendMessage(m_bob.toUtf8().constData(), TIM_CONV_C2C,
+                                   customMessage(QStringLiteral("LiveCommand"), text).constData(),
+                                   nullptr, onResult, "send"),
+                 int(TIM_SUCC));
+        QCOMPARE(rec.wait(isResult("send"), 10000).value(QStringLiteral("code")).toInt(-1), 0);
+        QCOMPARE(peerCall({{QStringLiteral("op"), QStringLiteral("login")},
+                           {QStringLiteral("user"), m_bob},
+                           {QStringLiteral("sig"), sign(m_bob, 600)}}),
+                 0);
+        QCOMPARE(peerResult("login"), 0);
+        const QList<QJsonObject> got = peerMessages(1);
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].value(QStringLiteral("message_sender")).toString(), m_alice);
+        QCOMPARE(got[0].value(QStringLiteral("message_conv_id")).toString(), m_alice);
+        QCOMPARE(got[0]
+                     .value(QStringLiteral("message_elem_array"))
+                     .toArray()[0]
+                     .toObject()
+                     .value(QStringLiteral("custom_elem_data"))
+                     .toString(),
+                 text);
+        QVERIFY(peerMessages(1, 300).isEmpty());
+    }
+
     void reconnectsWithoutLossOrDoubles()
     {
         loginMain(m_alice);
