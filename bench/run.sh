@@ -29,4 +29,19 @@ cost_o, cost_p = 1e9/ob['items_per_second'], 1e9/pb['items_per_second']
 print(f"event bus across threads: notify {cost_o:.0f} ns/msg, queued invokeMethod {cost_p:.0f} ns/msg, ratio {cost_o/cost_p:.2f}")
 PY
 "$here/build-bench/bench/bench_logzip"
+# Group messages through a loopback class server: our SDK against two bare libstrophe clients.
+imdir=$(mktemp -d)
+trap '"$here/scripts/class-servers.sh" stop "$imdir"; rm -rf "$out" "$imdir"' EXIT
+export "$("$here/scripts/class-servers.sh" start "$imdir")"
+"$here/build-bench/bench/bench_im" >"$out/im.json"
+"$here/scripts/class-servers.sh" stop "$imdir"
+python3 - "$out/im.json" <<'PY'
+import json, sys
+rows = {r["who"]: r for r in map(json.loads, open(sys.argv[1]))}
+o, p = rows["sdk"], rows["bare_libstrophe"]
+print(f"IM group send->receive p50: ours {o['p50_ms']:.2f} ms, bare libstrophe {p['p50_ms']:.2f} ms, ratio {o['p50_ms']/p['p50_ms']:.2f}")
+print(f"IM group send->receive p99: ours {o['p99_ms']:.2f} ms, bare libstrophe {p['p99_ms']:.2f} ms, ratio {o['p99_ms']/p['p99_ms']:.2f}")
+print(f"IM 1,000-message burst: ours {o['burst_msg_s']:.0f} msg/s, bare libstrophe {p['burst_msg_s']:.0f} msg/s, ratio {o['burst_msg_s']/p['burst_msg_s']:.2f}"
+      f" (received {o['burst_received']}/{p['burst_received']}, in order {o['in_order']}/{p['in_order']})")
+PY
 "$here/bench/startup.sh" "$here/build-bench/src/brimvale"
