@@ -127,6 +127,11 @@ enum TIMResultCode {
     TIM_ERR_MSG_REFUSED = 80002
 };
 
+/* The demo key: the embedded mode and the class servers started by class-servers.sh accept user
+ * signatures signed with it ("class-servers.sh sign USER_ID [SECONDS]" prints one). Without an
+ * "app" claim a signature is good for any app id. A deployment's servers use a key of their own. */
+#define BRV_IM_DEMO_USERSIG_KEY "mGYwVhBQF5cpuoZpdHSV5ZNW7lgkpHwXcpDyPoH9"
+
 /* The most bytes of UTF-8 that the element texts of one message may hold. */
 #define TIM_MAX_MSG_BYTES 65536
 /* msg_id_buf of TIMMsgSendMessage: this many bytes (with the NUL) are always enough. */
