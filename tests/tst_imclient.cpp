@@ -9,7 +9,10 @@
 #include "SendImMsgTask.h"
 #include "StringUtil.h"
 
+#include "ImSignature.h"
 #include "LogCapture.h"
+
+#include "brv_im.h"
 
 #include <QJsonDocument>
 #include <QMutex>
@@ -23,6 +26,12 @@
 
 namespace {
 const QString me = QStringLiteral("teacher1");
+const int appId = 1400000001;
+
+QString userSig(const QString &user)
+{
+    return imSignature(BRV_IM_DEMO_USERSIG_KEY, user, appId);
+}
 const QString classId = QStringLiteral("live-42");
 
 using Events = QList<QPair<QString, QString>>;
@@ -134,6 +143,11 @@ public:
     {
         record(sends, code, json);
     }
+    void onNetworkStatusListenerCb(int status, int code, const char *desc) override
+    {
+        Q_UNUSED(desc);
+        record(network, code, QByteArray::number(status).constData());
+    }
     void onRecvNewMsgCb(const char *json) override
     {
         const QJsonArray messages = JsonUtil::str2JsonAarry(QString::fromUtf8(json));
@@ -155,7 +169,7 @@ public:
     }
 
     QMutex mutex;
-    QList<Result> logins, logouts, joins, quits, sends, received;
+    QList<Result> logins, logouts, joins, quits, sends, received, network;
 
 private:
     void record(QList<Result> &list, int code, const char *json)
@@ -478,7 +492,113 @@ void TestImClient::destructionWaitsForRunningCallback()
 
 void TestImClient::sessionOnEmbeddedSdk()
 {
-    QSKIP("needs the embedded SDK");
+    ImUtil *im = ImUtil::instance();
+    QVERIFY(!im->getSDKVersion().isEmpty());
+    QCOMPARE(im->init(appId), 0);
+    Client client;
+    EventLog log(allEvents);
+    // Registered first: the embedded mode reports the connection as soon as the login starts.
+    im->setNetworkStatusListenerCallback(&client);
+    QCOMPARE(im->login(me, userSig(me), &client), 0);
+    im->setUserStatusCallback(&client);
+    im->setMessageCallback(&client);
+    im->setGroupTipsEventCallback(&client);
+    QTRY_COMPARE(client.count(client.logins), 1);
+    const Client::Result login = client.take(client.logins).at(0);
+    QCOMPARE(login.code, 0);
+    // Session answers are carried to the GUI thread.
+    QCOMPARE(login.thread, QThread::currentThread());
+    // The connection's status arrives on the GUI thread too.
+    QTRY_VERIFY(client.count(client.network) >= 1);
+    const Client::Result connected = client.take(client.network).last();
+    QCOMPARE(connected.json, QStringLiteral("0"));
+    QCOMPARE(connected.thread, QThread::currentThread());
+
+    QCOMPARE(im->joinGroup(classId, &client), 0);
+    QTRY_COMPARE(client.count(client.joins), 1);
+    QCOMPARE(im->joinGroup(classId, &client), 0);
+    QTRY_COMPARE(client.count(client.joins), 2);
+    QCOMPARE(client.take(client.joins).at(0).code, 0);
+    const int again = client.take(client.joins).at(1).code;
+    QCOMPARE(again, ImAlreadyGroupMember);
+    QVERIFY(!isImError(again));
+
+    // A chat line through the send task: what went out is the program's wire format.
+    const QString text = QStringLiteral("同学们好 <&> \"引号\"");
+    auto send = [](const QJsonObject &task, ImCallback *cb) {
+        QThreadPool::globalInstance()->start(new SendImMsgTask(task, cb), 0);
+    };
+    send({{"convType", 2}, {"convId", classId}, {"msgType", "chatmsg"}, {"msgData", text}},
+         &client);
+    QTRY_COMPARE(client.count(client.sends), 1);
+    const Client::Result sent = client.take(client.sends).at(0);
+    QCOMPARE(sent.code, 0);
+    QVERIFY(sent.thread != QThread::currentThread());
+    const QJsonObject message = JsonUtil::str2Json(sent.json);
+    QCOMPARE(message.value("message_conv_id").toString(), classId);
+    QCOMPARE(message.value("message_sender").toString(), me);
+    const QJsonArray elems = message.value("message_elem_array").toArray();
+    QCOMPARE(elems.size(), 1);
+    QCOMPARE(elems.at(0).toObject().value("elem_type").toInt(), 3);
+    QCOMPARE(elems.at(0).toObject().value("custom_elem_desc").toString(), ImMsgType::ChatMsg);
+    // Sorted, compact, and no "avatarUrl" for a user without one.
+    QCOMPARE(elems.at(0).toObject().value("custom_elem_data").toString(),
+             compact({{"message", text}, {"nickname", "王老师"}, {"senderId", me}}));
+
+    // A task of an unknown conversation type sends nothing; the request after it is answered by
+    // the service account through the receive path.
+    const QString requestId = StringUtil::uuid();
+    send({{"convType", 3}, {"convId", "admin"}, {"msgType", "ImCommand"}, {"msgData", "{}"}},
+         &client);
+    send({{"convType", 1},
+          {"convId", "admin"},
+          {"msgType", ImMsgType::ImCommand},
+          {"msgData", QJsonObject{{"command", "GetHistoryChatMsg"},
+                                  {"liveId", classId},
+                                  {"requestId", requestId}}}},
+         &client);
+    QTRY_COMPARE(log.events.size(), 1);
+    QCOMPARE(client.count(client.sends), 2);
+    QCOMPARE(log.events.at(0).first, ImSignal::RemoteImCommand);
+    const QJsonObject answer = log.payload(0);
+    QCOMPARE(answer.value("sender").toString(), QStringLiteral("admin"));
+    const QJsonObject data = answer.value("data").toObject();
+    QCOMPARE(data.value("command").toString(), QStringLiteral("HistoryChatMsg"));
+    QVERIFY(data.value("fileUrl").toString().contains(requestId));
+
+    // Without a message callback nothing is received; with it again the answers come back.
+    im->setMessageCallback(nullptr);
+    const int receivedBefore = client.count(client.received);
+    const QJsonObject online{
+        {"command", "GetOnlineLiveUser"}, {"liveId", classId}, {"requestId", requestId}};
+    QCOMPARE(im->sendC2CCommand("admin", ImMsgType::LiveCommand, online, &client), 0);
+    QTRY_COMPARE(client.count(client.sends), 3);
+    QTest::qWait(300);
+    QCOMPARE(client.count(client.received), receivedBefore);
+    im->setMessageCallback(&client);
+    QCOMPARE(im->sendC2CCommand("admin", ImMsgType::LiveCommand, online, &client), 0);
+    QTRY_COMPARE(log.events.size(), 2);
+    QCOMPARE(log.events.at(1).first, ImSignal::RemoteLiveCommand);
+    QCOMPARE(log.payload(1).value("data").toObject().value("command").toString(),
+             QStringLiteral("OnlineLiveUser"));
+
+    // A client destroyed while its send is on the way: the answer is dropped, not delivered into
+    // freed memory.
+    auto *gone = new Client;
+    QCOMPARE(im->sendGroupChatMsg(classId, "bye", gone), 0);
+    delete gone;
+    QTest::qWait(200);
+
+    QCOMPARE(im->quitGroup(classId, &client), 0);
+    QTRY_COMPARE(client.count(client.quits), 1);
+    QCOMPARE(im->logout(&client), 0);
+    QTRY_COMPARE(client.count(client.logouts), 1);
+    QCOMPARE(client.take(client.logouts).at(0).code, 0);
+    im->setUserStatusCallback(nullptr);
+    im->setNetworkStatusListenerCallback(nullptr);
+    im->setMessageCallback(nullptr);
+    im->setGroupTipsEventCallback(nullptr);
+    QCOMPARE(im->uninit(), 0);
 }
 
 void TestImClient::cleanupTestCase()
