@@ -9,6 +9,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-private-dev qtwebengine5-dev qtmultimedia5-dev libqt5svg5-dev
   libqt5websockets5-dev libqt5webchannel5-dev libssl-dev libxcb1-dev
+  # the IM SDK's XMPP engine, and the class server (Prosody with SQLite storage)
+  libstrophe-dev prosody prosody-modules lua-dbi-sqlite3 lua-unbound
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
   # tests, fuzzing and benchmarks

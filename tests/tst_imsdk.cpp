@@ -555,10 +555,109 @@ private slots:
 
     void reconnectsWithoutLossOrDoubles()
     {
+        loginMain(m_alice);
+        joinMain(m_group);
+        peerLoginJoin(m_bob, m_group);
         if (!stopServer())
             QSKIP("the embedded mode has no server to lose");
-        // (filled in by the server suite)
+        const auto isNet = [](int status) {
+            return [status](const QJsonObject &e) {
+                return e.value(QStringLiteral("ev")).toString() == QLatin1String("net") &&
+                       e.value(QStringLiteral("status")).toInt(-1) == status;
+            };
+        };
+        QVERIFY(!rec.wait(isNet(TIM_NET_DISCONNECTED), 10000).isEmpty());
+        // Sent while the server is away: kept and delivered once it is back.
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(TIMMsgSendMessage(
+                         m_group.toUtf8().constData(), TIM_CONV_GROUP,
+                         customMessage(QStringLiteral("ChatMsg"), QStringLiteral("away %1").arg(i))
+                             .constData(),
+                         nullptr, onResult, "send"),
+                     int(TIM_SUCC));
+        }
+        QVERIFY(startServer());
+        rec.clear();
+        QVERIFY(!rec.wait(isNet(TIM_NET_CONNECTED), 15000).isEmpty());
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(rec.wait(isResult("send"), 10000).value(QStringLiteral("code")).toInt(-1), 0);
+        // The other side: once its own rejoin is done, it sends a few and hears all of ours.
+        QVERIFY(!m_peer
+                     ->waitEvent(
+                         [](const QJsonObject &e) {
+                             return e.value(QStringLiteral("ev")).toString() ==
+                                        QLatin1String("net") &&
+                                    e.value(QStringLiteral("status")).toInt(-1) == 0;
+                         },
+                         15000)
+                     .isEmpty());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(peerSend(m_group, TIM_CONV_GROUP,
+                              customMessage(QStringLiteral("ChatMsg"),
+                                            QStringLiteral("back %1").arg(i))),
+                     0);
+        const QList<QJsonObject> theirs = peerMessages(5);
+        QCOMPARE(theirs.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const QJsonObject e =
+                theirs[i].value(QStringLiteral("message_elem_array")).toArray()[0].toObject();
+            QCOMPARE(e.value(QStringLiteral("custom_elem_data")).toString(),
+                     QStringLiteral("away %1").arg(i));
+        }
+        const QList<QJsonObject> mine = mainMessages(3);
+        QCOMPARE(mine.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QJsonObject e =
+                mine[i].value(QStringLiteral("message_elem_array")).toArray()[0].toObject();
+            QCOMPARE(e.value(QStringLiteral("custom_elem_data")).toString(),
+                     QStringLiteral("back %1").arg(i));
+        }
+        // Nothing doubled.
+        QVERIFY(peerMessages(1, 500).isEmpty());
+        QVERIFY(mainMessages(1, 100).isEmpty());
     }
+};
+
+// A Prosody of the class servers' configuration on a private port and folder.
+class ServerImSdkTest : public ImSdkSuite
+{
+    Q_OBJECT
+protected:
+    QByteArray config() const override
+    {
+        return QJsonDocument(QJsonObject{{QStringLiteral("brv_server"), m_address}})
+            .toJson(QJsonDocument::Compact);
+    }
+    std::unique_ptr<Peer> newPeer() override { return std::make_unique<ChildProcessPeer>(); }
+    bool stopServer() override { return script({QStringLiteral("stop"), m_dir.path()}).first; }
+    bool startServer() override
+    {
+        const auto r = script({QStringLiteral("start"), m_dir.path()});
+        if (r.first && r.second.startsWith(QLatin1String("BRV_IM_SERVER=")))
+            m_address = r.second.mid(14);
+        return r.first;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(startServer(), "the class server did not start");
+    }
+    void cleanupTestCase() { stopServer(); }
+
+private:
+    static std::pair<bool, QString> script(const QStringList &args)
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh"), args);
+        if (!p.waitForFinished(30000))
+            return {false, {}};
+        return {p.exitCode() == 0, QString::fromUtf8(p.readAllStandardOutput()).trimmed()};
+    }
+    QTemporaryDir m_dir;
+    QString m_address;
 };
 
 class EmbeddedImSdkTest : public ImSdkSuite
@@ -579,6 +678,10 @@ int main(int argc, char **argv)
     {
         EmbeddedImSdkTest embedded;
         rc |= QTest::qExec(&embedded, argc, argv);
+    }
+    {
+        ServerImSdkTest server;
+        rc |= QTest::qExec(&server, argc, argv);
     }
     return rc;
 }
