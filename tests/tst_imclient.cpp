@@ -14,9 +14,14 @@
 
 #include "brv_im.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QMutex>
+#include <QProcess>
 #include <QSemaphore>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QThreadPool>
 #include <QtTest>
@@ -143,6 +148,7 @@ public:
     {
         record(sends, code, json);
     }
+    void onGroupTipsEventCallback(const char *json) override { record(tips, 0, json); }
     void onNetworkStatusListenerCb(int status, int code, const char *desc) override
     {
         Q_UNUSED(desc);
@@ -169,7 +175,7 @@ public:
     }
 
     QMutex mutex;
-    QList<Result> logins, logouts, joins, quits, sends, received, network;
+    QList<Result> logins, logouts, joins, quits, sends, received, network, tips;
 
 private:
     void record(QList<Result> &list, int code, const char *json)
@@ -205,6 +211,83 @@ public:
 };
 } // namespace
 
+namespace {
+// Runs the event loop until done() or the time is up.
+template <typename Done> bool waitFor(Done done, int ms = 15000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+const QString peerId = QStringLiteral("s7");
+const QString peerText = QStringLiteral("老师，我有问题：<x>&\"y\" 🙂");
+
+// The other participant, in a process of its own with its own settings: signs in through the
+// same client layer, joins the class, sends a chat line and a command, and leaves when told.
+int runPeer(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    UserInfo user;
+    user.userId = peerId;
+    user.nickname = QStringLiteral("小明");
+    user.avatarUrl = QStringLiteral("avatar/7.png");
+    AppSettings::setUserInfo(user);
+    ImUtil *im = ImUtil::instance();
+    Client client;
+    if (im->init(appId) != 0 || im->login(peerId, userSig(peerId), &client) != 0 ||
+        !waitFor([&] { return client.count(client.logins) == 1; }) ||
+        client.take(client.logins).at(0).code != 0) {
+        return 2;
+    }
+    if (im->joinGroup(classId, &client) != 0 ||
+        !waitFor([&] { return client.count(client.joins) == 1; }) ||
+        isImError(client.take(client.joins).at(0).code)) {
+        return 3;
+    }
+    im->sendGroupChatMsg(classId, peerText, &client);
+    im->sendGroupCommand(classId, ImMsgType::LiveCommand,
+                         {{"command", "RaiseHand"}, {"liveId", classId}}, &client);
+    if (!waitFor([&] { return client.count(client.sends) == 2; })) {
+        return 4;
+    }
+    for (const Client::Result &result : client.take(client.sends)) {
+        if (result.code != 0) {
+            return 5;
+        }
+    }
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly);
+    out.write("sent\n");
+    out.flush();
+    QFile in;
+    in.open(stdin, QIODevice::ReadOnly);
+    in.readLine();
+    im->quitGroup(classId, &client);
+    waitFor([&] { return client.count(client.quits) == 1; });
+    im->logout(&client);
+    waitFor([&] { return client.count(client.logouts) == 1; });
+    return im->uninit() == 0 ? 0 : 6;
+}
+
+std::pair<bool, QString> classServers(const QStringList &args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh"), args);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return {false, QString()};
+    }
+    return {p.exitCode() == 0, QString::fromUtf8(p.readAllStandardOutput()).trimmed()};
+}
+} // namespace
+
 class TestImClient : public QObject
 {
     Q_OBJECT
@@ -214,11 +297,13 @@ private slots:
     void chatLinesReachOnlyThisClass();
     void commandsArePublishedInEnvelopes();
     void hostileMessagesReadAsEmpty();
+    void batchesKeepTheirOrder();
     void facadeHelpers();
     void initConfigNamesTheServer();
     void callbacksNeverReachDestroyedObjects();
     void destructionWaitsForRunningCallback();
     void sessionOnEmbeddedSdk();
+    void sessionThroughClassServer();
     void cleanupTestCase();
 
 private:
@@ -363,6 +448,48 @@ void TestImClient::hostileMessagesReadAsEmpty()
     QCOMPARE(line.value("msgRandom").toInt(-1), 0);
     QCOMPARE(line.value("sendTime").toString(), StringUtil::timeToString(0));
     QVERIFY(!line.contains("senderName"));
+}
+
+void TestImClient::batchesKeepTheirOrder()
+{
+    EventLog log({ImSignal::RemoteLiveCommand});
+    const auto command = [](int seq) {
+        return QJsonArray{customMessage(classId, 2, QStringLiteral("t2"), ImMsgType::LiveCommand,
+                                        QStringLiteral("{}"), seq)};
+    };
+    const auto seqs = [&log] {
+        QList<int> out;
+        for (int i = 0; i < log.events.size(); ++i) {
+            out << log.payload(i).value("msgSeq").toInt();
+        }
+        return out;
+    };
+    {
+        // The later task runs first: it publishes the earlier batch before its own.
+        RecvImMsgTask first(command(1));
+        RecvImMsgTask second(command(2));
+        first.setAutoDelete(false);
+        second.setAutoDelete(false);
+        second.run();
+        first.run();
+        // A task that never runs takes its batch with it.
+        RecvImMsgTask never(command(3));
+    }
+    RecvImMsgTask last(command(4));
+    last.setAutoDelete(false);
+    last.run();
+    QTRY_COMPARE(seqs(), (QList<int>{1, 2, 4}));
+
+    // Batches delivered one after another and run by the pool's threads at once keep their order.
+    log.events.clear();
+    QList<int> expected;
+    for (int seq = 10; seq < 410; ++seq) {
+        QThreadPool::globalInstance()->start(new RecvImMsgTask(command(seq)), 0);
+        expected << seq;
+    }
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+    QTRY_COMPARE(log.events.size(), expected.size());
+    QCOMPARE(seqs(), expected);
 }
 
 void TestImClient::facadeHelpers()
@@ -601,10 +728,136 @@ void TestImClient::sessionOnEmbeddedSdk()
     QCOMPARE(im->uninit(), 0);
 }
 
+void TestImClient::sessionThroughClassServer()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("prosody")).isEmpty()) {
+        QSKIP("the class server (prosody) is not installed");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto started = classServers({QStringLiteral("start"), dir.path()});
+    struct Stop
+    {
+        QString dir;
+        ~Stop() { classServers({QStringLiteral("stop"), dir}); }
+    } stop{dir.path()};
+    QVERIFY2(started.first, "the class servers did not start");
+    const QString assignment =
+        started.second.split(QLatin1Char('\n')).filter("BRV_IM_SERVER=").value(0);
+    const QString server = assignment.mid(assignment.indexOf(QLatin1Char('=')) + 1);
+    QVERIFY2(server.startsWith("xmpp://127.0.0.1:"), qPrintable(started.second));
+
+    // The client layer reaches the server the environment names.
+    qputenv("BRV_IM_SERVER", server.toUtf8());
+    ImUtil *im = ImUtil::instance();
+    QCOMPARE(im->init(appId), 0);
+    Client client;
+    EventLog log(allEvents);
+    im->setNetworkStatusListenerCallback(&client);
+    QCOMPARE(im->login(me, userSig(me), &client), 0);
+    im->setUserStatusCallback(&client);
+    im->setMessageCallback(&client);
+    im->setGroupTipsEventCallback(&client);
+    QTRY_COMPARE_WITH_TIMEOUT(client.count(client.logins), 1, 15000);
+    QCOMPARE(client.take(client.logins).at(0).code, 0);
+    QCOMPARE(im->joinGroup(classId, &client), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(client.count(client.joins), 1, 15000);
+    QVERIFY(!isImError(client.take(client.joins).at(0).code));
+
+    QProcess peer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BRV_IM_SERVER", server);
+    env.insert("HOME", dir.filePath("peer-home"));
+    env.insert("XDG_CONFIG_HOME", dir.filePath("peer-config"));
+    env.insert("XDG_DATA_HOME", dir.filePath("peer-data"));
+    peer.setProcessEnvironment(env);
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peer")});
+    QVERIFY(peer.waitForStarted(10000));
+    struct Reap
+    {
+        QProcess &p;
+        ~Reap()
+        {
+            if (p.state() != QProcess::NotRunning) {
+                p.kill();
+                p.waitForFinished(5000);
+            }
+        }
+    } reap{peer};
+
+    // The peer's chat line and command arrive through the server, the SDK and the receive task.
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 2, 20000);
+    QCOMPARE(log.names(), (QStringList{ImSignal::RecvLiveChatMsg, ImSignal::RemoteLiveCommand}));
+    const QJsonObject line = log.payload(0);
+    QCOMPARE(line.value("content").toString(), peerText);
+    QCOMPARE(line.value("senderId").toString(), peerId);
+    QCOMPARE(line.value("senderName").toString(), QStringLiteral("小明"));
+    QCOMPARE(line.value("senderAvatarUrl").toString(), QStringLiteral("avatar/7.png"));
+    QCOMPARE(line.value("convId").toString(), classId);
+    QVERIFY(line.value("msgSeq").toInt() >= 1);
+    const QDateTime sendTime =
+        QDateTime::fromString(line.value("sendTime").toString(), "yyyy-MM-dd hh:mm:ss");
+    QVERIFY(qAbs(sendTime.toSecsSinceEpoch() - before) < 120);
+    const QJsonObject command = log.payload(1);
+    QCOMPARE(command.value("sender").toString(), peerId);
+    QCOMPARE(command.value("data").toObject(),
+             (QJsonObject{{"command", "RaiseHand"}, {"liveId", classId}}));
+    QVERIFY(command.value("msgSeq").toInt() > line.value("msgSeq").toInt());
+
+    // The peer leaves: the tip reaches this client on the GUI thread.
+    QVERIFY(peer.waitForReadyRead(5000) || peer.canReadLine());
+    QCOMPARE(peer.readLine().trimmed(), QByteArray("sent"));
+    peer.write("quit\n");
+    const auto tipOfType = [&client](int type) {
+        for (const Client::Result &tip : client.take(client.tips)) {
+            const QJsonObject json = JsonUtil::str2Json(tip.json);
+            if (json.value("group_tips_elem_tip_type").toInt() == type) {
+                return std::make_pair(tip, json);
+            }
+        }
+        return std::make_pair(Client::Result{-1, QString(), nullptr}, QJsonObject());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(tipOfType(2).first.thread, 15000);
+    for (const int type : {1, 2}) {
+        // The peer's arrival and its leaving, both on the GUI thread.
+        const auto tip = tipOfType(type);
+        QCOMPARE(tip.first.thread, QThread::currentThread());
+        QCOMPARE(tip.second.value("group_tips_elem_group_id").toString(), classId);
+        QCOMPARE(tip.second.value("group_tips_elem_op_user").toString(), peerId);
+    }
+    // waitForFinished() answers false for a process that has already ended.
+    QVERIFY(peer.state() == QProcess::NotRunning || peer.waitForFinished(15000));
+    QCOMPARE(peer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(peer.exitCode(), 0);
+
+    QCOMPARE(im->quitGroup(classId, &client), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(client.count(client.quits), 1, 15000);
+    QCOMPARE(im->logout(&client), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(client.count(client.logouts), 1, 15000);
+    im->setUserStatusCallback(nullptr);
+    im->setNetworkStatusListenerCallback(nullptr);
+    im->setMessageCallback(nullptr);
+    im->setGroupTipsEventCallback(nullptr);
+    QCOMPARE(im->uninit(), 0);
+    qunsetenv("BRV_IM_SERVER");
+}
+
 void TestImClient::cleanupTestCase()
 {
     QThreadPool::globalInstance()->waitForDone(5000);
 }
 
-QTEST_MAIN(TestImClient)
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--peer") == 0) {
+        return runPeer(argc, argv);
+    }
+    // The embedded session must not find a server named by whoever started the suite.
+    qunsetenv("BRV_IM_SERVER");
+    QCoreApplication app(argc, argv);
+    TestImClient test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_imclient.moc"

@@ -9,8 +9,12 @@
 
 #include <QDebug>
 
+#include <QMutex>
+
 #include <cmath>
+#include <deque>
 #include <limits>
+#include <utility>
 
 namespace {
 // A 32-bit signed whole number, or 0 for anything else.
@@ -31,9 +35,45 @@ bool sameKind(const QString &desc, const QString &kind)
 {
     return desc.compare(kind, Qt::CaseInsensitive) == 0;
 }
+
+// The batches not yet published, oldest first, and whether a task is publishing them.
+struct Inbox
+{
+    QMutex mutex;
+    std::deque<std::pair<quint64, QJsonArray>> batches;
+    quint64 lastTicket = 0;
+    bool publishing = false;
+};
+
+Inbox &inbox()
+{
+    static auto *instance = new Inbox;
+    return *instance;
+}
 } // namespace
 
-RecvImMsgTask::RecvImMsgTask(const QJsonArray &messages) : messages(messages) {}
+RecvImMsgTask::RecvImMsgTask(const QJsonArray &messages)
+{
+    Inbox &box = inbox();
+    QMutexLocker locker(&box.mutex);
+    ticket = ++box.lastTicket;
+    box.batches.emplace_back(ticket, messages);
+}
+
+RecvImMsgTask::~RecvImMsgTask()
+{
+    if (ran) {
+        return;
+    }
+    Inbox &box = inbox();
+    QMutexLocker locker(&box.mutex);
+    for (auto it = box.batches.begin(); it != box.batches.end(); ++it) {
+        if (it->first == ticket) {
+            box.batches.erase(it);
+            break;
+        }
+    }
+}
 
 const QString &RecvImMsgTask::userId()
 {
@@ -53,7 +93,28 @@ const QString &RecvImMsgTask::liveId()
 
 void RecvImMsgTask::run()
 {
-    for (const QJsonValue &messageValue : qAsConst(messages)) {
+    ran = true;
+    Inbox &box = inbox();
+    QMutexLocker locker(&box.mutex);
+    if (box.publishing) {
+        return;
+    }
+    box.publishing = true;
+    while (!box.batches.empty()) {
+        const QJsonArray batch = std::move(box.batches.front().second);
+        box.batches.pop_front();
+        locker.unlock();
+        // The class may have changed since the last batch.
+        idsRead = false;
+        handleBatch(batch);
+        locker.relock();
+    }
+    box.publishing = false;
+}
+
+void RecvImMsgTask::handleBatch(const QJsonArray &messages)
+{
+    for (const QJsonValue &messageValue : messages) {
         const QJsonObject message = messageValue.toObject();
         const QJsonArray elements = message.value(QStringLiteral("message_elem_array")).toArray();
         for (const QJsonValue &elementValue : elements) {

@@ -19,14 +19,21 @@ inline const QString CloudCommandLive = QStringLiteral("Signal_CloudCommandLive"
 // conversation is marked read, and the chat lines of the current class and the commands of other
 // users are published on the event bus, in message order. Nothing in a message is trusted: wrong
 // types and missing members read as empty or 0.
+//
+// Batches are published in the order the tasks were made (the order the SDK delivered them), even
+// when the pool runs two tasks at once: a command must not overtake the one sent before it. A task
+// that finds another one publishing leaves its batch to that one.
 class RecvImMsgTask : public QRunnable
 {
 public:
     explicit RecvImMsgTask(const QJsonArray &messages);
+    // A task destroyed without running takes its batch with it.
+    ~RecvImMsgTask() override;
 
     void run() override;
 
 private:
+    void handleBatch(const QJsonArray &messages);
     void handleCustomElem(const QJsonObject &message, const QJsonObject &element);
     void handleChatMsg(const QString &convId, const QString &sender, int seq, int rand,
                        int serverTime, const QString &data);
@@ -38,7 +45,8 @@ private:
     const QString &userId();
     const QString &liveId();
 
-    QJsonArray messages;
+    quint64 ticket = 0;
+    bool ran = false;
     // Read from the settings once a batch, on first need.
     QString cachedUserId;
     QString cachedLiveId;
