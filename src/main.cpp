@@ -1,6 +1,7 @@
 #include "DemoService.h"
 #include "DeviceInfo.h"
 #include "HomeDlg.h"
+#include "ImUtil.h"
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
 #include "RenderPath.h"
@@ -72,6 +73,7 @@ int main(int argc, char **argv)
         DemoService::install();
     }
     qDebug() << "Chrome version:" << chromiumVersion();
+    qDebug() << "im version:" << ImUtil::instance()->getSDKVersion();
 
     int exitCode = 0;
     {
