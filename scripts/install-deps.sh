@@ -9,12 +9,18 @@ packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev qtbase5-private-dev qtwebengine5-dev qtmultimedia5-dev libqt5svg5-dev
   libqt5websockets5-dev libqt5webchannel5-dev libssl-dev libxcb1-dev
+  # the audio/video SDK: GStreamer with its X11 and PulseAudio elements
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libx11-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-gl
+  gstreamer1.0-pulseaudio
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
   # tests, fuzzing and benchmarks
   pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
   libbenchmark-dev libspdlog-dev
+  # a user-level sound server for the audio device tests; gst-launch-1.0 for the benchmark
+  pulseaudio pulseaudio-utils gstreamer1.0-tools
   "$@"
 )
 
