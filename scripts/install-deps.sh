@@ -15,6 +15,10 @@ packages=(
   gstreamer1.0-pulseaudio
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
+  # run: the device test plays its sound through Qt Multimedia's GStreamer service
+  libqt5multimedia5-plugins
+  # assets: the speaker-test sound (tools/sound/make_sound.sh)
+  sox lame
   # tests, fuzzing and benchmarks
   pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl

@@ -4,6 +4,7 @@
 #include "LogUtil.h"
 #include "QtSingleApplication.h"
 #include "ThemeStyle.h"
+#include "TrtcUtil.h"
 #include "WebEngineView.h"
 
 #include "BuildInfo.h"
@@ -69,6 +70,7 @@ int main(int argc, char **argv)
         DemoService::install();
     }
     qDebug() << "Chrome version:" << chromiumVersion();
+    qDebug() << "trtc version:" << TrtcUtil::instance()->getSDKVersion();
 
     int exitCode = 0;
     {
