@@ -1,0 +1,555 @@
+// The audio/video SDK on its own: devices (virtual and a real sound server), device tests,
+// rendering into windows, the room of one, screen capture, and its threading promises.
+#include "PulseServer.h"
+#include "ScratchFolders.h"
+
+#include <brv_av.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMutex>
+#include <QPixmap>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+using namespace liteav;
+
+namespace {
+
+// Records the events it receives, and on which thread.
+class Sink : public ITRTCCloudCallback
+{
+public:
+    struct Event
+    {
+        QString name;
+        QString text;
+        qint64 a = 0;
+        qint64 b = 0;
+        Qt::HANDLE thread = nullptr;
+    };
+
+    QList<Event> events() const
+    {
+        QMutexLocker lock(&mutex_);
+        return events_;
+    }
+    QList<Event> named(const QString &name) const
+    {
+        QList<Event> out;
+        for (const Event &e : events())
+            if (e.name == name)
+                out << e;
+        return out;
+    }
+    bool waitFor(const QString &name, int count = 1, int ms = 5000) const
+    {
+        return QTest::qWaitFor([&] { return named(name).size() >= count; }, ms);
+    }
+    void clear()
+    {
+        QMutexLocker lock(&mutex_);
+        events_.clear();
+    }
+
+    std::function<void()> inEvent; // run inside every event, on the SDK's thread
+    std::atomic<bool> running{false};
+
+    void onError(TXLiteAVError code, const char *msg, void *) override
+    {
+        add("onError", msg, code);
+    }
+    void onWarning(TXLiteAVWarning code, const char *msg, void *) override
+    {
+        add("onWarning", msg, code);
+    }
+    void onEnterRoom(int result) override { add("onEnterRoom", {}, result); }
+    void onExitRoom(int reason) override { add("onExitRoom", {}, reason); }
+    void onFirstVideoFrame(const char *userId, const TRTCVideoStreamType type, const int w,
+                           const int h) override
+    {
+        add("onFirstVideoFrame", userId, w, h);
+        Q_UNUSED(type)
+    }
+    void onSendFirstLocalVideoFrame(const TRTCVideoStreamType type) override
+    {
+        add("onSendFirstLocalVideoFrame", {}, type);
+    }
+    void onSendFirstLocalAudioFrame() override { add("onSendFirstLocalAudioFrame"); }
+    void onUserVoiceVolume(TRTCVolumeInfo *v, uint32_t count, uint32_t total) override
+    {
+        add("onUserVoiceVolume", count ? QString::fromUtf8(v[0].userId) : "-",
+            count ? v[0].volume : -1, total);
+    }
+    void onDeviceChange(const char *id, TXMediaDeviceType type, TXMediaDeviceState state) override
+    {
+        add("onDeviceChange", id, type, state);
+    }
+    void onTestMicVolume(uint32_t volume) override { add("onTestMicVolume", {}, volume); }
+    void onTestSpeakerVolume(uint32_t volume) override { add("onTestSpeakerVolume", {}, volume); }
+    void onScreenCaptureStarted() override { add("onScreenCaptureStarted"); }
+    void onScreenCaptureStoped(int reason) override { add("onScreenCaptureStoped", {}, reason); }
+
+private:
+    void add(const QString &name, const QString &text = {}, qint64 a = 0, qint64 b = 0)
+    {
+        running = true;
+        {
+            QMutexLocker lock(&mutex_);
+            events_ << Event{name, text, a, b, QThread::currentThreadId()};
+        }
+        if (inEvent)
+            inEvent();
+        running = false;
+    }
+
+    mutable QMutex mutex_;
+    QList<Event> events_;
+};
+
+QStringList deviceIds(ITXDeviceManager *dm, TXMediaDeviceType type)
+{
+    QStringList ids;
+    ITXDeviceCollection *list = dm->getDevicesList(type);
+    for (uint32_t i = 0; list && i < list->getCount(); ++i)
+        ids << QString::fromUtf8(list->getDevicePID(i));
+    if (list)
+        list->release();
+    return ids;
+}
+
+// A plain top-level window to draw into.
+std::unique_ptr<QWidget> videoWindow(int w = 320, int h = 180)
+{
+    auto widget = std::make_unique<QWidget>();
+    widget->setAttribute(Qt::WA_NativeWindow);
+    widget->setStyleSheet("background-color: rgb(0, 0, 0);");
+    widget->resize(w, h);
+    widget->move(20, 20);
+    widget->show();
+    if (!QTest::qWaitForWindowExposed(widget.get()))
+        qWarning("video window not exposed");
+    return widget;
+}
+
+TXView viewOf(QWidget *w)
+{
+    return reinterpret_cast<TXView>(w->winId());
+}
+
+QImage grab(QWidget *w)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(w->winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Mean of red, green and blue over the picture.
+QVector<double> meanRgb(const QImage &img)
+{
+    double r = 0, g = 0, b = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            r += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+        }
+    const double n = double(img.width()) * img.height();
+    return {r / n, g / n, b / n};
+}
+
+int nonBlack(const QImage &img)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) > 30)
+                ++n;
+    return n;
+}
+
+} // namespace
+
+class TestAvSdk : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { PulseServer::noSoundServer(); }
+    void cleanup() { destroyTRTCShareInstance(); }
+
+    void versionAndVirtualDevices()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        QCOMPARE(getTRTCShareInstance(), cloud);
+        const QString version = cloud->getSDKVersion();
+        QVERIFY2(version.startsWith("brimvale-av ") && version.contains("GStreamer 1."),
+                 qPrintable(version));
+
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QVERIFY(dm);
+        // A machine without devices still has one of each type, the virtual one last.
+        const QStringList cams = deviceIds(dm, TXMediaDeviceTypeCamera);
+        const QStringList mics = deviceIds(dm, TXMediaDeviceTypeMic);
+        const QStringList spks = deviceIds(dm, TXMediaDeviceTypeSpeaker);
+        QCOMPARE(cams.value(cams.size() - 1), QString("virtual:camera"));
+        QCOMPARE(mics.value(mics.size() - 1), QString("virtual:microphone"));
+        QCOMPARE(spks.value(spks.size() - 1), QString("virtual:speaker"));
+        QVERIFY(!dm->getDevicesList(TXMediaDeviceType(7)));
+
+        ITXDeviceInfo *current = dm->getCurrentDevice(TXMediaDeviceTypeMic);
+        QCOMPARE(QString(current->getDevicePID()), mics.first());
+        current->release();
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "no such device"),
+                 int(ERR_DEVICE_NOT_FOUND));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, nullptr), int(ERR_INVALID_PARAMETER));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "virtual:microphone"), 0);
+        current = dm->getCurrentDevice(TXMediaDeviceTypeMic);
+        QCOMPARE(QString(current->getDevicePID()), QString("virtual:microphone"));
+        current->release();
+
+        // Ids are the same for a new instance.
+        destroyTRTCShareInstance();
+        QCOMPARE(deviceIds(getTRTCShareInstance()->getDeviceManager(), TXMediaDeviceTypeCamera),
+                 cams);
+    }
+
+    void micTestCallbacksComeFromTheSdkThread()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        cloud->addCallback(&sink); // once only
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "virtual:microphone"), 0);
+        QCOMPARE(dm->startMicDeviceTest(100), 0);
+        QVERIFY(sink.waitFor("onTestMicVolume", 4));
+        dm->stopMicDeviceTest();
+        const auto volumes = sink.named("onTestMicVolume");
+        for (const Sink::Event &e : volumes) {
+            QVERIFY(e.thread != QThread::currentThreadId());
+            QVERIFY2(e.a > 40 && e.a <= 100, qPrintable(QString::number(e.a))); // the test tone
+        }
+        // About one reading per interval, not one per buffer and not one per sink twice.
+        sink.clear();
+        QCOMPARE(dm->startMicDeviceTest(200), 0);
+        QTest::qWait(1100);
+        dm->stopMicDeviceTest();
+        const int n = sink.named("onTestMicVolume").size();
+        QVERIFY2(n >= 3 && n <= 7, qPrintable(QString::number(n)));
+        cloud->removeCallback(&sink);
+    }
+
+    void noCallbackAfterRemoveCallback()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink slow;
+        Sink other;
+        // A sink busy in an event when it is removed: removeCallback waits for it.
+        slow.inEvent = [] {
+            QThread::msleep(30);
+        };
+        cloud->addCallback(&slow);
+        cloud->addCallback(&other);
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->startMicDeviceTest(10), 0);
+        QVERIFY(slow.waitFor("onTestMicVolume", 3));
+        for (int round = 0; round < 5; ++round) {
+            QVERIFY(QTest::qWaitFor([&] { return slow.running.load(); }, 2000));
+            cloud->removeCallback(&slow);
+            QVERIFY(!slow.running);
+            const int seen = slow.events().size();
+            QTest::qWait(60);
+            QCOMPARE(slow.events().size(), seen);
+            cloud->addCallback(&slow);
+        }
+        cloud->removeCallback(&slow);
+        // A sink may remove itself from inside an event.
+        std::atomic<int> after{0};
+        std::atomic<bool> removed{false};
+        other.inEvent = [&] {
+            if (removed)
+                ++after;
+            else {
+                cloud->removeCallback(&other);
+                removed = true;
+            }
+        };
+        QVERIFY(QTest::qWaitFor([&] { return removed.load(); }, 2000));
+        QTest::qWait(100);
+        QCOMPARE(after.load(), 0);
+        dm->stopMicDeviceTest();
+    }
+
+    void cameraTestDrawsAndBeautyChangesThePicture()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeCamera, "virtual:camera"), 0);
+        auto window = videoWindow(400, 225);
+        cloud->setBeautyStyle(TRTCBeautyStyleSmooth, 0, 0, 0);
+        QCOMPARE(dm->startCameraDeviceTest(viewOf(window.get())), 0);
+        QImage first;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                first = grab(window.get());
+                return nonBlack(first) > first.width() * first.height() / 2;
+            },
+            5000));
+        // The picture fills the window and moves.
+        QCOMPARE(first.size(), QSize(400, 225));
+        QTest::qWait(300);
+        QVERIFY(grab(window.get()) != first);
+        const QVector<double> plain = meanRgb(grab(window.get()));
+
+        cloud->setBeautyStyle(TRTCBeautyStyleNature, 9, 9, 9);
+        QTest::qWait(300);
+        const QVector<double> beauty = meanRgb(grab(window.get()));
+        // Whitening lifts the picture; reddening moves it towards red.
+        QVERIFY2(beauty[1] > plain[1] + 10,
+                 qPrintable(QString("%1 %2").arg(plain[1]).arg(beauty[1])));
+        QVERIFY(beauty[0] - beauty[2] > plain[0] - plain[2] + 5);
+
+        // The picture follows the window's size.
+        window->resize(200, 150);
+        QTest::qWait(600);
+        const QImage small = grab(window.get());
+        QCOMPARE(small.size(), QSize(200, 150));
+        // 16:9 in 4:3: black borders above and below, the picture across the middle.
+        QCOMPARE(nonBlack(small.copy(0, 0, 200, 15)), 0);
+        QVERIFY(nonBlack(small.copy(0, 70, 200, 10)) > 200 * 10 / 2);
+        QCOMPARE(dm->stopCameraDeviceTest(), 0);
+    }
+
+    void previewRenderParamsAndDestructionWhileRendering()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        TRTCVideoEncParam enc;
+        enc.videoResolution = TRTCVideoResolution_480_360;
+        enc.videoFps = 24;
+        cloud->setVideoEncoderParam(enc);
+        TRTCRenderParams render;
+        render.rotation = TRTCVideoRotation90;
+        cloud->setLocalRenderParams(render);
+        auto window = videoWindow();
+        cloud->startLocalPreview(viewOf(window.get()));
+        QVERIFY(sink.waitFor("onFirstVideoFrame"));
+        const Sink::Event frame = sink.named("onFirstVideoFrame").first();
+        QCOMPARE(frame.text, QString()); // the own user
+        QCOMPARE(frame.a, 360);          // turned by 90°
+        QCOMPARE(frame.b, 480);
+        QVERIFY(frame.thread != QThread::currentThreadId());
+
+        // The window goes away while it is drawn into; then the instance does, while drawing.
+        window.reset();
+        QTest::qWait(500);
+        auto second = videoWindow();
+        cloud->startLocalPreview(viewOf(second.get()));
+        QTest::qWait(300);
+        cloud->removeCallback(&sink);
+        destroyTRTCShareInstance();
+        QVERIFY(second->isVisible());
+        QVERIFY(sink.named("onError").isEmpty());
+    }
+
+    void roomOfOne()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        TRTCParams bad;
+        bad.roomId = 1234;
+        cloud->enterRoom(bad, TRTCAppSceneLIVE);
+        QVERIFY(sink.waitFor("onEnterRoom"));
+        QCOMPARE(sink.named("onEnterRoom").first().a, qint64(ERR_USER_ID_INVALID));
+        sink.clear();
+
+        auto window = videoWindow();
+        cloud->startLocalPreview(viewOf(window.get()));
+        QVERIFY(sink.waitFor("onFirstVideoFrame"));
+        TRTCParams params;
+        params.sdkAppId = 1400000001;
+        params.userId = "teacher-7";
+        params.userSig = "sig";
+        params.roomId = 1234;
+        params.streamId = "Camera_1234_teacher-7";
+        cloud->enterRoom(params, TRTCAppSceneLIVE);
+        QVERIFY(sink.waitFor("onEnterRoom"));
+        QVERIFY(sink.named("onEnterRoom").first().a > 0);
+        QVERIFY(sink.waitFor("onSendFirstLocalVideoFrame"));
+
+        TRTCAudioVolumeEvaluateParams eval;
+        eval.interval = 200;
+        cloud->enableAudioVolumeEvaluation(true, eval);
+        cloud->startLocalAudio(TRTCAudioQualityDefault);
+        QVERIFY(sink.waitFor("onSendFirstLocalAudioFrame"));
+        QVERIFY(sink.waitFor("onUserVoiceVolume", 3));
+        const Sink::Event volume = sink.named("onUserVoiceVolume").last();
+        QCOMPARE(volume.text, QString()); // own user id is empty
+        QVERIFY(volume.a > 40);
+        cloud->muteLocalAudio(true);
+        QVERIFY(QTest::qWaitFor([&] { return sink.named("onUserVoiceVolume").last().a == 0; }));
+
+        cloud->exitRoom();
+        QVERIFY(sink.waitFor("onExitRoom"));
+        QCOMPARE(sink.named("onExitRoom").first().a, 0);
+        cloud->stopLocalAudio();
+        cloud->stopLocalPreview();
+        cloud->removeCallback(&sink);
+    }
+
+    void screenSourcesThumbnailsAndCaptureOffScreen()
+    {
+        QWidget target;
+        target.setWindowTitle("brimvale capture target");
+        target.setStyleSheet("background-color: rgb(200, 30, 40);");
+        target.setAutoFillBackground(true);
+        target.setGeometry(100, 100, 300, 200);
+        target.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&target));
+        QTest::qWait(100);
+
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        ITRTCScreenCaptureSourceList *list = cloud->getScreenCaptureSources({300, 300}, {300, 300});
+        QVERIFY(list && list->getCount() >= 2);
+        TRTCScreenCaptureSourceInfo screen = list->getSourceInfo(0);
+        QCOMPARE(screen.type, TRTCScreenCaptureSourceTypeScreen);
+        QVERIFY(screen.isMainScreen);
+        TRTCScreenCaptureSourceInfo window;
+        for (uint32_t i = 0; i < list->getCount(); ++i)
+            if (QString::fromUtf8(list->getSourceInfo(i).sourceName) == target.windowTitle())
+                window = list->getSourceInfo(i);
+        QCOMPARE(window.type, TRTCScreenCaptureSourceTypeWindow);
+        QCOMPARE(reinterpret_cast<WId>(window.sourceId), target.winId());
+        QCOMPARE(int(window.width), 300);
+        QCOMPARE(window.thumbBGRA.width, 300u);
+        QCOMPARE(window.thumbBGRA.height, 300u);
+        QCOMPARE(window.thumbBGRA.length, 300u * 300u * 4u);
+        const QImage thumb(reinterpret_cast<const uchar *>(window.thumbBGRA.buffer), 300, 300,
+                           QImage::Format_ARGB32);
+        // A 3:2 window fills the width; the middle is the window's colour, above it black.
+        QCOMPARE(QColor(thumb.pixel(150, 150)), QColor(200, 30, 40));
+        QCOMPARE(QColor(thumb.pixel(150, 10)), QColor(0, 0, 0));
+        QVERIFY(screen.thumbBGRA.buffer && screen.thumbBGRA.width == 300);
+
+        // Partly off the screen: capture what is visible, and the process lives on.
+        target.move(-150, -50);
+        QTest::qWait(200);
+        cloud->selectScreenCaptureTarget(window, RECT{}, TRTCScreenCaptureProperty{});
+        TRTCVideoEncParam enc;
+        enc.videoResolution = TRTCVideoResolution_1280_720;
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, &enc);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        QTest::qWait(300);
+        cloud->stopScreenCapture();
+        QVERIFY(sink.waitFor("onScreenCaptureStoped"));
+        QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 0);
+        QVERIFY(sink.named("onError").isEmpty());
+        list->release();
+        cloud->removeCallback(&sink);
+    }
+
+    void soundServerDevices()
+    {
+        if (!PulseServer::available())
+            QSKIP("pulseaudio is not installed");
+        PulseServer pulse;
+        QVERIFY2(pulse.start(), qPrintable(pulse.errorText()));
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        const QStringList mics = deviceIds(dm, TXMediaDeviceTypeMic);
+        const QStringList spks = deviceIds(dm, TXMediaDeviceTypeSpeaker);
+        // Real devices first, monitors of sinks left out, the virtual device last.
+        QCOMPARE(mics, QStringList({"pulse:brv_mic", "virtual:microphone"}));
+        QVERIFY(spks.contains("pulse:brv_speaker") && spks.last() == "virtual:speaker");
+
+        // The level follows the tone and falls to 0 without it.
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "pulse:brv_mic"), 0);
+        QVERIFY(pulse.startTone());
+        QCOMPARE(dm->startMicDeviceTest(100), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const auto v = sink.named("onTestMicVolume");
+                return !v.isEmpty() && v.last().a > 50;
+            },
+            5000));
+        QVERIFY(pulse.stopTone());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const auto v = sink.named("onTestMicVolume");
+                return !v.isEmpty() && v.last().a == 0;
+            },
+            5000));
+        dm->stopMicDeviceTest();
+
+        // The speaker test plays on the chosen sound server sink.
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeSpeaker, "pulse:brv_speaker"), 0);
+        QCOMPARE(dm->startSpeakerDeviceTest(""), 0);
+        QVERIFY(sink.waitFor("onTestSpeakerVolume", 2));
+        QString sinks, inputs;
+        QVERIFY(pulse.pactl({"list", "short", "sinks"}, &sinks));
+        const QString speakerIndex =
+            sinks.split('\n').filter(PulseServer::kSpeaker).value(0).section('\t', 0, 0);
+        QVERIFY(QTest::qWaitFor([&] {
+            pulse.pactl({"list", "short", "sink-inputs"}, &inputs);
+            return inputs.split('\n').filter(QRegExp("^\\d+\\t" + speakerIndex + "\\t")).size() ==
+                   1;
+        }));
+        dm->stopSpeakerDeviceTest();
+        QCOMPARE(dm->startSpeakerDeviceTest("/no/such/file.wav"), int(ERR_SPEAKER_START_FAIL));
+
+        // Devices added and removed at run time, and the selection moving off a removed one.
+        const QString module = pulse.loadModule({"module-null-sink", "sink_name=brv_extra",
+                                                 "sink_properties=device.description=Extra"});
+        QVERIFY(!module.isEmpty());
+        QVERIFY(QTest::qWaitFor([&] {
+            for (const auto &e : sink.named("onDeviceChange"))
+                if (e.text == "pulse:brv_extra" && e.a == 1 && e.b == 0)
+                    return true;
+            return false;
+        }));
+        QVERIFY(deviceIds(dm, TXMediaDeviceTypeSpeaker).contains("pulse:brv_extra"));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeSpeaker, "pulse:brv_extra"), 0);
+        QCOMPARE(dm->startSpeakerDeviceTest(""), 0);
+        QVERIFY(pulse.pactl({"unload-module", module}));
+        QVERIFY(QTest::qWaitFor([&] {
+            for (const auto &e : sink.named("onDeviceChange"))
+                if (e.text == "pulse:brv_extra" && e.a == 1 && e.b == 1)
+                    return true;
+            return false;
+        }));
+        QVERIFY(!deviceIds(dm, TXMediaDeviceTypeSpeaker).contains("pulse:brv_extra"));
+        ITXDeviceInfo *current = dm->getCurrentDevice(TXMediaDeviceTypeSpeaker);
+        QCOMPARE(QString(current->getDevicePID()), deviceIds(dm, TXMediaDeviceTypeSpeaker).first());
+        current->release();
+        dm->stopSpeakerDeviceTest();
+        cloud->removeCallback(&sink);
+        destroyTRTCShareInstance();
+        pulse.stop();
+    }
+};
+
+int main(int argc, char **argv)
+{
+    auto scratch = ensureScratchFolders();
+    QApplication app(argc, argv);
+    TestAvSdk test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_avsdk.moc"
