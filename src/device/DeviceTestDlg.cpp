@@ -107,6 +107,11 @@ DeviceTestDlg::DeviceTestDlg(QWidget *parent) : XDialog(parent)
     setTitle(QStringLiteral("设备测试"));
 
     UiResources::ensureLoaded();
+    qRegisterMetaType<uint32_t>("uint32_t");
+    // The SDK's X11 video sinks draw only into windows of the screen's own depth, not into the
+    // 32-bit ones a translucent window and its children get. The corners are square, so the
+    // window needs no transparency.
+    setAttribute(Qt::WA_TranslucentBackground, false);
     createWidgets();
     applyTexts();
 
@@ -153,21 +158,29 @@ void DeviceTestDlg::createWidgets()
     ThemeStyle *theme = ThemeStyle::instance();
     TrtcUtil *trtc = TrtcUtil::instance();
 
+    // The picture and the camera-off sign share a panel of their own: a native window makes its
+    // siblings native too, and only these two need to be.
+    videoArea = new QWidget(this);
+    videoArea->setObjectName(QStringLiteral("videoArea"));
+    videoArea->setGeometry(0, 30, 400, 225);
+
     // The SDK draws into this window's native handle.
-    videoView = new QWidget(this);
+    videoView = new QWidget(videoArea);
     videoView->setObjectName(QStringLiteral("videoView"));
+    videoView->setAttribute(Qt::WA_DontCreateNativeAncestors);
     videoView->setAttribute(Qt::WA_NativeWindow);
     videoView->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);"));
-    videoView->setGeometry(0, 30, 400, 225);
+    videoView->setGeometry(videoArea->rect());
 
     // Native as well, so that it lies above the picture rather than under it.
-    labCameraDisable = new QLabel(this);
+    labCameraDisable = new QLabel(videoArea);
     labCameraDisable->setObjectName(QStringLiteral("labCameraDisable"));
+    labCameraDisable->setAttribute(Qt::WA_DontCreateNativeAncestors);
     labCameraDisable->setAttribute(Qt::WA_NativeWindow);
     labCameraDisable->setAlignment(Qt::AlignCenter);
     labCameraDisable->setStyleSheet(QStringLiteral("background: transparent;"));
     labCameraDisable->setPixmap(Iconfont::instance()->pixmap(Iconfont::CameraOff, Qt::white, 80));
-    labCameraDisable->setGeometry(videoView->geometry());
+    labCameraDisable->setGeometry(videoArea->rect());
     labCameraDisable->raise();
     labCameraDisable->setVisible(!trtc->isCameraEnabled());
 
@@ -524,9 +537,10 @@ void DeviceTestDlg::resizeEvent(QResizeEvent *event)
     XDialog::resizeEvent(event);
     const int top = isTitleBarVisible() ? ThemeStyle::instance()->titleHeight : 0;
     const QRect view(0, top, width(), static_cast<int>(std::lround(width() * 9.0 / 16.0)));
-    if (videoView != nullptr) {
-        videoView->setGeometry(view);
-        labCameraDisable->setGeometry(view);
+    if (videoArea != nullptr) {
+        videoArea->setGeometry(view);
+        videoView->setGeometry(videoArea->rect());
+        labCameraDisable->setGeometry(videoArea->rect());
     }
 }
 

@@ -76,6 +76,7 @@ private:
     QString liveIdText;
     bool beautyPageShown = false;
 
+    QWidget *videoArea = nullptr;
     QWidget *videoView = nullptr;
     QLabel *labCameraDisable = nullptr;
     QLabel *labCamera = nullptr;
