@@ -1,5 +1,6 @@
 // The home window in the real web engine, driven the way the service's home page drives it.
 #include "AppSettings.h"
+#include "BoxCloser.h"
 #include "DemoService.h"
 #include "DeviceInfo.h"
 #include "DeviceTestDlg.h"
@@ -8,17 +9,17 @@
 #include "Iconfont.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
-#include "BoxCloser.h"
 #include "LogCapture.h"
-#include "PageScript.h"
-#include "WebTestMain.h"
 #include "LogUtil.h"
+#include "PageScript.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
+#include "WebTestMain.h"
 #include "XMessageBox.h"
 #include "XOverlayDlg.h"
 
+#include "ScratchFolders.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QJsonArray>
@@ -33,7 +34,6 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include "ScratchFolders.h"
 
 #include <QtTest>
 
@@ -203,7 +203,6 @@ protected:
         closes << event->isAccepted();
     }
 };
-
 
 } // namespace
 
@@ -597,8 +596,12 @@ void TestHome::deviceTestOpensAndJoinsTheClass()
     };
     QTRY_COMPARE(othersShown(), 0);
 
-    // A destroyed window takes its registrations with it.
+    // A destroyed window takes its registrations and its open device test with it.
+    home->send(QStringLiteral("DeviceTest"));
+    QPointer<DeviceTestDlg> again = home->deviceTest();
+    QVERIFY(again && again != test);
     home.reset();
+    QVERIFY(!again);
     QVERIFY(!bus->hasListener(QStringLiteral("Signal_OpenLive")));
     QVERIFY(!bus->hasListener(QStringLiteral("Signal_CloseLive")));
     bus->notify(QStringLiteral("Signal_OpenLive"), QStringLiteral("live-4"));

@@ -56,6 +56,8 @@ HomeDlg::~HomeDlg()
     GlobalSignal::Instance()->remove(QStringLiteral("Signal_CloseLive"), this);
     delete liveDlg;
     liveDlg = nullptr;
+    // An open device test would keep this window as its anchor and mask owner.
+    delete deviceTestDlg;
 }
 
 QString HomeDlg::windowTitleFor(const QString &lang)
