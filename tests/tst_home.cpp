@@ -1,6 +1,5 @@
 // The home window in the real web engine, driven the way the service's home page drives it.
 #include "AppSettings.h"
-#include "BoxCloser.h"
 #include "DemoService.h"
 #include "DeviceInfo.h"
 #include "DeviceTestDlg.h"
@@ -9,17 +8,17 @@
 #include "Iconfont.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
+#include "BoxCloser.h"
 #include "LogCapture.h"
-#include "LogUtil.h"
 #include "PageScript.h"
+#include "WebTestMain.h"
+#include "LogUtil.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
-#include "WebTestMain.h"
 #include "XMessageBox.h"
 #include "XOverlayDlg.h"
 
-#include "ScratchFolders.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QJsonArray>
@@ -34,6 +33,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include "ScratchFolders.h"
 
 #include <QtTest>
 
@@ -203,6 +203,7 @@ protected:
         closes << event->isAccepted();
     }
 };
+
 
 } // namespace
 
