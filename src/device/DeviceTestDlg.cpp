@@ -11,6 +11,8 @@
 #include "XComboBox.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
+#include <QHash>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QProgressBar>
@@ -31,6 +33,8 @@ constexpr int labelX = 20;
 constexpr int comboX = 90;
 constexpr int comboWidth = 211;
 constexpr int rowHeight = 31;
+// The smallest font a text is shrunk to so that it fits its place.
+constexpr int minFittedFontSize = 10;
 
 // Rows of the beauty page: the level labels' y.
 constexpr int beautyRowY = 378;
@@ -263,6 +267,42 @@ void DeviceTestDlg::applyTexts()
     if (!title.isEmpty()) {
         setTitle(title);
     }
+
+    // The places suit the Chinese texts. A longer text gets a smaller font, down to a readable
+    // minimum, and the whole text as a tooltip when even that is too wide.
+    fittedFontSizes.clear();
+    const std::pair<QWidget *, int> fitted[] = {
+        {labCamera, 0},          {labMic, 0},       {labSpeaker, 0},   {labBeautyStyle, 0},
+        {labBeauty, 0},          {labWhiteness, 0}, {labRuddiness, 0}, {radioBeautySmooth, 22},
+        {radioBeautyNature, 22}, {chkBeauty, 22}};
+    for (const auto &entry : fitted) {
+        QWidget *widget = entry.first;
+        const auto *label = qobject_cast<QLabel *>(widget);
+        const QString text = label ? label->text() : static_cast<QAbstractButton *>(widget)->text();
+        widget->ensurePolished();
+        QFont font = widget->font();
+        const int available = widget->width() - entry.second;
+        int size = ThemeStyle::instance()->fontSize;
+        font.setPixelSize(size);
+        while (size > minFittedFontSize && QFontMetrics(font).horizontalAdvance(text) > available) {
+            font.setPixelSize(--size);
+        }
+        if (size != ThemeStyle::instance()->fontSize) {
+            fittedFontSizes.insert(widget, size);
+        }
+        widget->setToolTip(QFontMetrics(font).horizontalAdvance(text) > available ? text
+                                                                                  : QString());
+    }
+    for (QWidget *widget : {static_cast<QWidget *>(labCamera), static_cast<QWidget *>(labMic),
+                            static_cast<QWidget *>(labSpeaker)}) {
+        widget->setStyleSheet(fontRule(widget));
+    }
+}
+
+QString DeviceTestDlg::fontRule(const QWidget *widget) const
+{
+    const int size = fittedFontSizes.value(widget, 0);
+    return size > 0 ? QStringLiteral("font-size:%1px;").arg(size) : QString();
 }
 
 void DeviceTestDlg::connectWidgets()
@@ -455,13 +495,19 @@ void DeviceTestDlg::slotBeautyChanged()
 
     const QString labelStyle = QStringLiteral("color:%1;").arg(text);
     for (QLabel *label : {labBeautyStyle, labBeauty, labWhiteness, labRuddiness}) {
-        label->setStyleSheet(labelStyle);
+        label->setStyleSheet(labelStyle + fontRule(label));
         label->setEnabled(enabled);
     }
     const QString radioStyle = QStringLiteral("QRadioButton:disabled { color:%1; }").arg(text);
     for (QRadioButton *radio : {radioBeautySmooth, radioBeautyNature}) {
-        radio->setStyleSheet(radioStyle);
+        const QString font = fontRule(radio);
+        radio->setStyleSheet(font.isEmpty()
+                                 ? radioStyle
+                                 : radioStyle + QStringLiteral("QRadioButton { %1 }").arg(font));
         radio->setEnabled(enabled);
+    }
+    if (!fontRule(chkBeauty).isEmpty()) {
+        chkBeauty->setStyleSheet(QStringLiteral("QCheckBox { %1 }").arg(fontRule(chkBeauty)));
     }
     const QString sliderStyle =
         QStringLiteral("QSlider::groove:horizontal {height:4px; background:%1; "

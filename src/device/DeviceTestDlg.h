@@ -3,6 +3,8 @@
 #include "TrtcCallback.h"
 #include "XDialog.h"
 
+#include <QHash>
+
 #include <cstdint>
 
 class QCheckBox;
@@ -62,6 +64,8 @@ private:
     void createWidgets();
     void connectWidgets();
     void applyTexts();
+    // The font-size rule of a text that was made smaller to fit; empty for the others.
+    QString fontRule(const QWidget *widget) const;
     void showPage(bool beauty);
     // Refills the combo box of a device type; the selection falls on the stored device, else on
     // the first one, which is then stored.
@@ -74,6 +78,7 @@ private:
     void refreshDevices(int type);
 
     QString liveIdText;
+    QHash<const QWidget *, int> fittedFontSizes;
     bool beautyPageShown = false;
 
     QWidget *videoArea = nullptr;
