@@ -6,16 +6,20 @@
 #include <brv_av.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QMutex>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -175,6 +179,30 @@ int nonBlack(const QImage &img)
             if (qGray(img.pixel(x, y)) > 30)
                 ++n;
     return n;
+}
+
+// A mono 16-bit WAV file of a 660 Hz tone at half scale.
+bool writeToneWav(const QString &path, double seconds)
+{
+    const int rate = 48000;
+    const int samples = int(rate * seconds);
+    QByteArray data;
+    for (int i = 0; i < samples; ++i) {
+        const qint16 v = qint16(16000 * std::sin(2 * M_PI * 660 * i / rate));
+        data.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+    }
+    auto le32 = [](quint32 v) {
+        return QByteArray(1, char(v & 0xff)) + char((v >> 8) & 0xff) + char((v >> 16) & 0xff) +
+               char((v >> 24) & 0xff);
+    };
+    auto le16 = [](quint16 v) {
+        return QByteArray(1, char(v & 0xff)) + char(v >> 8);
+    };
+    QByteArray file = "RIFF" + le32(quint32(36 + data.size())) + "WAVEfmt " + le32(16) + le16(1) +
+                      le16(1) + le32(rate) + le32(rate * 2) + le16(2) + le16(16) + "data" +
+                      le32(quint32(data.size())) + data;
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(file) == file.size();
 }
 
 } // namespace
@@ -458,6 +486,23 @@ private slots:
         QVERIFY(sink.waitFor("onScreenCaptureStoped"));
         QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 0);
         QVERIFY(sink.named("onError").isEmpty());
+
+        // A captured window that goes away ends the capture.
+        sink.clear();
+        auto doomed = std::make_unique<QWidget>();
+        doomed->setWindowTitle("brimvale doomed window");
+        doomed->setGeometry(50, 50, 200, 100);
+        doomed->show();
+        QVERIFY(QTest::qWaitForWindowExposed(doomed.get()));
+        TRTCScreenCaptureSourceInfo doomedSource = window;
+        doomedSource.sourceId = reinterpret_cast<TXView>(doomed->winId());
+        cloud->selectScreenCaptureTarget(doomedSource, RECT{10, 10, 110, 60},
+                                         TRTCScreenCaptureProperty{});
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, &enc);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        doomed.reset();
+        QVERIFY(sink.waitFor("onScreenCaptureStoped"));
+        QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 1);
         list->release();
         cloud->removeCallback(&sink);
     }
@@ -512,6 +557,23 @@ private slots:
         }));
         dm->stopSpeakerDeviceTest();
         QCOMPARE(dm->startSpeakerDeviceTest("/no/such/file.wav"), int(ERR_SPEAKER_START_FAIL));
+        // A file plays in a loop: 0.7 s of tone gives two readings a round, more than two show
+        // that it went round again.
+        QTemporaryDir dir;
+        const QString wav = dir.filePath("tone.wav");
+        QVERIFY(writeToneWav(wav, 0.7));
+        sink.clear();
+        QCOMPARE(dm->startSpeakerDeviceTest(wav.toUtf8().constData()), 0);
+        auto loud = [&] {
+            const auto played = sink.named("onTestSpeakerVolume");
+            return std::count_if(played.begin(), played.end(),
+                                 [](const Sink::Event &e) { return e.a > 40; });
+        };
+        // The null sink may take a moment to start a stream after the previous one.
+        QVERIFY2(QTest::qWaitFor([&] { return loud() >= 3; }, 8000),
+                 qPrintable(QString::number(loud())));
+        dm->stopSpeakerDeviceTest();
+        QVERIFY(sink.named("onError").isEmpty());
 
         // Devices added and removed at run time, and the selection moving off a removed one.
         const QString module = pulse.loadModule({"module-null-sink", "sink_name=brv_extra",

@@ -40,6 +40,7 @@ void Pipeline::stop()
 {
     // Watches first, so that nothing reacts to the messages of the teardown itself.
     Engine::removeSource(sizeTimer_);
+    Engine::removeSource(timer_);
     Engine::removeSource(busWatch_);
     gst_element_set_state(pipeline_, GST_STATE_NULL);
 }
@@ -54,6 +55,12 @@ void Pipeline::followWindow(XConnection *x, unsigned long window, GstElement *ca
         applyWindowSize();
         return true;
     });
+}
+
+void Pipeline::every(unsigned intervalMs, std::function<bool()> fn)
+{
+    Engine::removeSource(timer_);
+    timer_ = engine_.every(intervalMs, std::move(fn));
 }
 
 void Pipeline::applyWindowSize()

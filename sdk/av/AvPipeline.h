@@ -33,6 +33,8 @@ public:
     /// Scales the picture of a render branch to a window: polls the window's size and sets it
     /// on the branch's caps filter. Call before play().
     void followWindow(XConnection *x, unsigned long window, GstElement *capsFilter);
+    /// A timer that lives as long as the pipeline runs (engine thread).
+    void every(unsigned intervalMs, std::function<bool()> fn);
 
     std::function<void(GstMessage *)> onElementMessage;
     std::function<void(GstElement *source, const std::string &text)> onError;
@@ -46,6 +48,7 @@ private:
     GstElement *pipeline_ = nullptr;
     GSource *busWatch_ = nullptr;
     GSource *sizeTimer_ = nullptr;
+    GSource *timer_ = nullptr;
     XConnection *x_ = nullptr;
     unsigned long window_ = 0;
     GstElement *sizeFilter_ = nullptr;
