@@ -358,6 +358,32 @@ private slots:
         QCOMPARE(dm->stopCameraDeviceTest(), 0);
     }
 
+    void drawsIntoTranslucentWindows()
+    {
+        // Frameless themed windows are translucent: 32-bit windows, and their native children too.
+        QWidget top;
+        top.setAttribute(Qt::WA_TranslucentBackground);
+        top.setWindowFlags(Qt::FramelessWindowHint);
+        top.resize(400, 300);
+        QWidget *view = new QWidget(&top);
+        view->setAttribute(Qt::WA_NativeWindow);
+        view->setGeometry(0, 30, 320, 180);
+        top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&top));
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->startCameraDeviceTest(viewOf(view)), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage img = grab(view);
+                return nonBlack(img) > img.width() * img.height() / 2;
+            },
+            5000));
+        view->resize(160, 90);
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(view)) > 160 * 90 / 2; }, 3000));
+        QCOMPARE(dm->stopCameraDeviceTest(), 0);
+    }
+
     void previewRenderParamsAndDestructionWhileRendering()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();

@@ -225,13 +225,27 @@ std::string Cloud::overlayText() const
 
 void Cloud::finishVideo(Video &video, GstElement *pipeline, GstElement *last)
 {
+    // X11 sinks draw with the screen's default visual; into a window of another depth (a
+    // translucent 32-bit one) they would draw nothing, so they draw into a child of our own.
+    const auto window = reinterpret_cast<unsigned long>(video.view);
+    unsigned long child = 0;
+    if (window) {
+        const int depth = x_.windowDepth(window);
+        int w = 0;
+        int h = 0;
+        if (depth && depth != x_.rootDepth() && x_.windowSize(window, w, h))
+            child = x_.createChildWindow(window, w, h);
+    }
     GstElement *fit = nullptr;
-    GstElement *render = makeRenderBin(video.view, &fit, &video.sinkName);
+    GstElement *render =
+        makeRenderBin(child ? reinterpret_cast<TXView>(child) : video.view, &fit, &video.sinkName);
     gst_bin_add(GST_BIN(pipeline), render);
     gst_element_link(last, render);
     video.pipe = std::make_unique<Pipeline>(engine_, pipeline);
-    if (video.view)
-        video.pipe->followWindow(&x_, reinterpret_cast<unsigned long>(video.view), fit);
+    if (window) {
+        video.pipe->followWindow(&x_, window, fit);
+        video.pipe->setDrawWindow(child);
+    }
 
     struct FrameProbe
     {

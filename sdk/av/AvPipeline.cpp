@@ -43,6 +43,9 @@ void Pipeline::stop()
     Engine::removeSource(timer_);
     Engine::removeSource(busWatch_);
     gst_element_set_state(pipeline_, GST_STATE_NULL);
+    if (child_ && x_)
+        x_->destroyWindow(child_);
+    child_ = 0;
 }
 
 void Pipeline::followWindow(XConnection *x, unsigned long window, GstElement *capsFilter)
@@ -75,6 +78,8 @@ void Pipeline::applyWindowSize()
         return;
     width_ = width;
     height_ = height;
+    if (child_)
+        x_->resizeWindow(child_, width, height);
     GstCaps *caps =
         gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width & ~1, "height", G_TYPE_INT,
                             height & ~1, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);

@@ -33,6 +33,9 @@ public:
     /// Scales the picture of a render branch to a window: polls the window's size and sets it
     /// on the branch's caps filter. Call before play().
     void followWindow(XConnection *x, unsigned long window, GstElement *capsFilter);
+    /// A child window drawn into instead of the followed one: kept at its size and destroyed
+    /// with the pipeline.
+    void setDrawWindow(unsigned long child) { child_ = child; }
     /// A timer that lives as long as the pipeline runs (engine thread).
     void every(unsigned intervalMs, std::function<bool()> fn);
 
@@ -51,6 +54,7 @@ private:
     GSource *timer_ = nullptr;
     XConnection *x_ = nullptr;
     unsigned long window_ = 0;
+    unsigned long child_ = 0;
     GstElement *sizeFilter_ = nullptr;
     int width_ = 0;
     int height_ = 0;
