@@ -57,6 +57,11 @@ public:
     {
         return QTest::qWaitFor([&] { return named(name).size() >= count; }, ms);
     }
+    qint64 last(const QString &name) const
+    {
+        const QList<Event> e = named(name);
+        return e.isEmpty() ? -1 : e.last().a;
+    }
     void clear()
     {
         QMutexLocker lock(&mutex_);
@@ -169,6 +174,13 @@ QVector<double> meanRgb(const QImage &img)
         }
     const double n = double(img.width()) * img.height();
     return {r / n, g / n, b / n};
+}
+
+// Equal but for what a round trip through YUV changes.
+bool near(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) < 16 && qAbs(qGreen(a) - qGreen(b)) < 16 &&
+           qAbs(qBlue(a) - qBlue(b)) < 16;
 }
 
 int nonBlack(const QImage &img)
@@ -417,6 +429,106 @@ private slots:
         QVERIFY(sink.named("onError").isEmpty());
     }
 
+    void rotationAndMirrorShowInThePicture()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        auto window = videoWindow(320, 180);
+        cloud->startLocalPreview(viewOf(window.get()));
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 2; }));
+        // The test pattern's bottom band is darker than its bars above.
+        const QImage upright = grab(window.get());
+        QVERIFY(qGray(upright.pixel(160, 20)) > qGray(upright.pixel(160, 170)) + 40);
+
+        // Turned by 90° a landscape picture stands in the middle of the landscape window.
+        TRTCRenderParams render;
+        render.rotation = TRTCVideoRotation90;
+        cloud->setLocalRenderParams(render);
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(window.get());
+            return nonBlack(img.copy(0, 0, 40, 180)) == 0 &&
+                   nonBlack(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
+        }));
+        // Upside down: the dark band moves to the top.
+        render.rotation = TRTCVideoRotation180;
+        cloud->setLocalRenderParams(render);
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(window.get());
+            return qGray(img.pixel(160, 170)) > qGray(img.pixel(160, 10)) + 40;
+        }));
+        cloud->setLocalRenderParams(TRTCRenderParams{});
+        cloud->stopLocalPreview();
+    }
+
+    void callsFromManyThreadsAndFromEvents()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        auto window = videoWindow();
+        const TXView view = viewOf(window.get());
+        Sink reentrant;
+        // An event handler calls back into the SDK: no deadlock, and the call takes effect.
+        std::atomic<bool> stoppedFromEvent{false};
+        reentrant.inEvent = [&] {
+            if (!stoppedFromEvent.exchange(true))
+                cloud->getDeviceManager()->stopMicDeviceTest();
+        };
+        cloud->addCallback(&reentrant);
+        QCOMPARE(dm->startMicDeviceTest(20), 0);
+        QVERIFY(QTest::qWaitFor([&] { return stoppedFromEvent.load(); }));
+        QTest::qWait(200);
+        const int seen = reentrant.named("onTestMicVolume").size();
+        QTest::qWait(200);
+        QCOMPARE(reentrant.named("onTestMicVolume").size(), seen);
+        cloud->removeCallback(&reentrant);
+
+        // Several threads drive the SDK at once while sinks come and go.
+        std::vector<std::unique_ptr<QThread>> threads;
+        std::atomic<int> done{0};
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back(QThread::create([&, t] {
+                Sink own;
+                for (int i = 0; i < 15; ++i) {
+                    cloud->addCallback(&own);
+                    switch ((t + i) % 4) {
+                    case 0:
+                        cloud->startLocalPreview(view);
+                        break;
+                    case 1:
+                        dm->startMicDeviceTest(10);
+                        break;
+                    case 2:
+                        cloud->setBeautyStyle(TRTCBeautyStyleNature, uint32_t(i % 10), 3, 3);
+                        dm->stopMicDeviceTest();
+                        break;
+                    default:
+                        cloud->stopLocalPreview();
+                        break;
+                    }
+                    cloud->removeCallback(&own);
+                }
+                ++done;
+            }));
+            threads.back()->start();
+        }
+        for (auto &thread : threads)
+            QVERIFY(thread->wait(30000));
+        QCOMPARE(done.load(), 4);
+        cloud->stopLocalPreview();
+        dm->stopMicDeviceTest();
+
+        // The instance can go and come back while things run.
+        for (int round = 0; round < 3; ++round) {
+            Sink sink;
+            ITRTCCloud *again = getTRTCShareInstance();
+            again->addCallback(&sink);
+            QCOMPARE(again->getDeviceManager()->startMicDeviceTest(50), 0);
+            again->startLocalPreview(view);
+            QVERIFY(sink.waitFor("onTestMicVolume"));
+            again->removeCallback(&sink);
+            destroyTRTCShareInstance();
+        }
+    }
+
     void roomOfOne()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();
@@ -513,6 +625,26 @@ private slots:
         QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 0);
         QVERIFY(sink.named("onError").isEmpty());
 
+        // What is captured is the target's own picture: shown in a preview window, the red
+        // window's middle part fills it.
+        target.move(100, 100);
+        QTest::qWait(200);
+        auto preview = videoWindow(160, 90);
+        preview->move(700, 500);
+        QTest::qWait(200);
+        sink.clear();
+        cloud->selectScreenCaptureTarget(window, RECT{50, 50, 210, 140},
+                                         TRTCScreenCaptureProperty{});
+        cloud->startScreenCapture(viewOf(preview.get()), TRTCVideoStreamTypeSub, &enc);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(preview.get());
+            return near(img.pixel(80, 45), qRgb(200, 30, 40)) &&
+                   near(img.pixel(10, 10), qRgb(200, 30, 40));
+        }));
+        cloud->stopScreenCapture();
+        preview.reset();
+
         // A captured window that goes away ends the capture.
         sink.clear();
         auto doomed = std::make_unique<QWidget>();
@@ -600,6 +732,39 @@ private slots:
                  qPrintable(QString::number(loud())));
         dm->stopSpeakerDeviceTest();
         QVERIFY(sink.named("onError").isEmpty());
+
+        // A running microphone test moves with the selection: from the silent sound server
+        // microphone to the virtual one (a tone), and back to the first remaining one when the
+        // selected microphone goes away while it is tested.
+        QCOMPARE(dm->startMicDeviceTest(100), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") == 0; }, 5000));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "virtual:microphone"), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") > 40; }, 5000));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "pulse:brv_mic"), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") == 0; }, 5000));
+        QVERIFY(pulse.pactl({"unload-module", "module-remap-source"}));
+        QVERIFY(QTest::qWaitFor([&] {
+            for (const auto &e : sink.named("onDeviceChange"))
+                if (e.text == "pulse:brv_mic" && e.a == 0 && e.b == 1)
+                    return true;
+            return false;
+        }));
+        QCOMPARE(deviceIds(dm, TXMediaDeviceTypeMic), QStringList({"virtual:microphone"}));
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") > 40; }, 5000));
+        dm->stopMicDeviceTest();
+
+        // The speaker's volume is what the test plays at.
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 0), 0);
+        QCOMPARE(dm->getCurrentDeviceVolume(TXMediaDeviceTypeSpeaker), 0u);
+        sink.clear();
+        QCOMPARE(dm->startSpeakerDeviceTest(""), 0);
+        QVERIFY(sink.waitFor("onTestSpeakerVolume", 2));
+        QCOMPARE(sink.last("onTestSpeakerVolume"), 0);
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 100), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") > 40; }, 5000));
+        dm->stopSpeakerDeviceTest();
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeCamera, 50),
+                 int(ERR_INVALID_PARAMETER));
 
         // Devices added and removed at run time, and the selection moving off a removed one.
         const QString module = pulse.loadModule({"module-null-sink", "sink_name=brv_extra",
