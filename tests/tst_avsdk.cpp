@@ -105,6 +105,8 @@ public:
     void onTestSpeakerVolume(uint32_t volume) override { add("onTestSpeakerVolume", {}, volume); }
     void onScreenCaptureStarted() override { add("onScreenCaptureStarted"); }
     void onScreenCaptureStoped(int reason) override { add("onScreenCaptureStoped", {}, reason); }
+    void onScreenCapturePaused(int reason) override { add("onScreenCapturePaused", {}, reason); }
+    void onScreenCaptureResumed(int reason) override { add("onScreenCaptureResumed", {}, reason); }
 
 private:
     void add(const QString &name, const QString &text = {}, qint64 a = 0, qint64 b = 0)
@@ -529,6 +531,84 @@ private slots:
         }
     }
 
+    void audioSettingsAndRoomRules()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        // Leaving a room never entered is still answered.
+        cloud->exitRoom();
+        QVERIFY(sink.waitFor("onExitRoom"));
+        QCOMPARE(sink.named("onExitRoom").first().a, 0);
+        TRTCParams noRoom;
+        noRoom.userId = "u1";
+        cloud->enterRoom(noRoom, TRTCAppSceneLIVE);
+        TRTCParams named;
+        named.userId = "u1";
+        named.strRoomId = "class-a";
+        cloud->enterRoom(named, TRTCAppSceneLIVE);
+        QVERIFY(sink.waitFor("onEnterRoom", 2));
+        QCOMPARE(sink.named("onEnterRoom").at(0).a, qint64(ERR_ROOM_ID_INVALID));
+        QVERIFY(sink.named("onEnterRoom").at(1).a > 0);
+
+        cloud->setAudioPlayoutVolume(150);
+        QCOMPARE(cloud->getAudioPlayoutVolume(), 100);
+        cloud->setAudioPlayoutVolume(-5);
+        QCOMPARE(cloud->getAudioPlayoutVolume(), 0);
+        QCOMPARE(cloud->setLocalVideoRenderCallback(TRTCVideoPixelFormat_I420,
+                                                    TRTCVideoBufferType_Buffer, nullptr),
+                 0);
+
+        // Volume evaluation: readings at the interval, silence at capture volume 0, none
+        // once it is switched off.
+        TRTCAudioVolumeEvaluateParams eval;
+        eval.interval = 100;
+        cloud->enableAudioVolumeEvaluation(true, eval);
+        cloud->startLocalAudio(TRTCAudioQualityDefault);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") > 40; }));
+        cloud->setAudioCaptureVolume(0);
+        QCOMPARE(cloud->getAudioCaptureVolume(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") == 0; }));
+        cloud->setAudioCaptureVolume(100);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") > 40; }));
+        sink.clear();
+        QTest::qWait(1000);
+        const int perSecond = sink.named("onUserVoiceVolume").size();
+        QVERIFY2(perSecond >= 7 && perSecond <= 12, qPrintable(QString::number(perSecond)));
+        cloud->enableAudioVolumeEvaluation(false, TRTCAudioVolumeEvaluateParams{});
+        QTest::qWait(150);
+        sink.clear();
+        QTest::qWait(400);
+        QCOMPARE(sink.named("onUserVoiceVolume").size(), 0);
+        cloud->stopLocalAudio();
+        cloud->exitRoom();
+        cloud->removeCallback(&sink);
+    }
+
+    void brokenTestFileIsReported()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        QTemporaryDir dir;
+        QFile junk(dir.filePath("junk.mp3"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->startSpeakerDeviceTest(junk.fileName().toUtf8().constData()), 0);
+        // Not silence: the decoder's failure comes as a speaker error.
+        QVERIFY(sink.waitFor("onError"));
+        QCOMPARE(sink.named("onError").first().a, qint64(ERR_SPEAKER_START_FAIL));
+        dm->stopSpeakerDeviceTest();
+
+        ITXDeviceCollection *list = dm->getDevicesList(TXMediaDeviceTypeCamera);
+        QCOMPARE(QString(list->getDevicePID(list->getCount())), QString());
+        QCOMPARE(QString(list->getDeviceName(99)), QString());
+        list->release();
+        cloud->removeCallback(&sink);
+    }
+
     void roomOfOne()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();
@@ -610,6 +690,33 @@ private slots:
         QCOMPARE(QColor(thumb.pixel(150, 150)), QColor(200, 30, 40));
         QCOMPARE(QColor(thumb.pixel(150, 10)), QColor(0, 0, 0));
         QVERIFY(screen.thumbBGRA.buffer && screen.thumbBGRA.width == 300);
+        list->release();
+
+        // Partly off the screen: the thumbnail shows the visible part, the rest stays black.
+        target.move(-150, 100);
+        QTest::qWait(200);
+        list = cloud->getScreenCaptureSources({300, 300}, {300, 300});
+        TRTCScreenCaptureSourceInfo moved;
+        for (uint32_t i = 0; i < list->getCount(); ++i)
+            if (QString::fromUtf8(list->getSourceInfo(i).sourceName) == target.windowTitle())
+                moved = list->getSourceInfo(i);
+        QCOMPARE(moved.x, -150);
+        QVERIFY(moved.thumbBGRA.buffer);
+        const QImage clipped(reinterpret_cast<const uchar *>(moved.thumbBGRA.buffer), 300, 300,
+                             QImage::Format_ARGB32);
+        QCOMPARE(QColor(clipped.pixel(40, 150)), QColor(0, 0, 0));
+        QVERIFY(near(clipped.pixel(260, 150), qRgb(200, 30, 40)));
+
+        // Pause and resume are reported.
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, nullptr);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        cloud->pauseScreenCapture();
+        cloud->resumeScreenCapture();
+        QVERIFY(sink.waitFor("onScreenCaptureResumed"));
+        QCOMPARE(sink.named("onScreenCapturePaused").size(), 1);
+        cloud->stopScreenCapture();
+        QVERIFY(sink.waitFor("onScreenCaptureStoped"));
+        sink.clear();
 
         // Partly off the screen: capture what is visible, and the process lives on.
         target.move(-150, -50);
@@ -653,6 +760,7 @@ private slots:
         doomed->show();
         QVERIFY(QTest::qWaitForWindowExposed(doomed.get()));
         TRTCScreenCaptureSourceInfo doomedSource = window;
+        doomedSource.sourceName = nullptr; // its list is gone
         doomedSource.sourceId = reinterpret_cast<TXView>(doomed->winId());
         cloud->selectScreenCaptureTarget(doomedSource, RECT{10, 10, 110, 60},
                                          TRTCScreenCaptureProperty{});
