@@ -29,4 +29,7 @@ cost_o, cost_p = 1e9/ob['items_per_second'], 1e9/pb['items_per_second']
 print(f"event bus across threads: notify {cost_o:.0f} ns/msg, queued invokeMethod {cost_p:.0f} ns/msg, ratio {cost_o/cost_p:.2f}")
 PY
 "$here/build-bench/bench/bench_logzip"
+# The audio/video SDK on a private display, with no sound server (the camera is the virtual one).
+PULSE_SERVER=unix:/nonexistent xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" \
+  "$here/build-bench/bench/bench_av"
 "$here/bench/startup.sh" "$here/build-bench/src/brimvale"

@@ -6,16 +6,20 @@
 #include <brv_av.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QMutex>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -52,6 +56,11 @@ public:
     bool waitFor(const QString &name, int count = 1, int ms = 5000) const
     {
         return QTest::qWaitFor([&] { return named(name).size() >= count; }, ms);
+    }
+    qint64 last(const QString &name) const
+    {
+        const QList<Event> e = named(name);
+        return e.isEmpty() ? -1 : e.last().a;
     }
     void clear()
     {
@@ -96,6 +105,8 @@ public:
     void onTestSpeakerVolume(uint32_t volume) override { add("onTestSpeakerVolume", {}, volume); }
     void onScreenCaptureStarted() override { add("onScreenCaptureStarted"); }
     void onScreenCaptureStoped(int reason) override { add("onScreenCaptureStoped", {}, reason); }
+    void onScreenCapturePaused(int reason) override { add("onScreenCapturePaused", {}, reason); }
+    void onScreenCaptureResumed(int reason) override { add("onScreenCaptureResumed", {}, reason); }
 
 private:
     void add(const QString &name, const QString &text = {}, qint64 a = 0, qint64 b = 0)
@@ -167,6 +178,13 @@ QVector<double> meanRgb(const QImage &img)
     return {r / n, g / n, b / n};
 }
 
+// Equal but for what a round trip through YUV changes.
+bool near(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) < 16 && qAbs(qGreen(a) - qGreen(b)) < 16 &&
+           qAbs(qBlue(a) - qBlue(b)) < 16;
+}
+
 int nonBlack(const QImage &img)
 {
     int n = 0;
@@ -175,6 +193,30 @@ int nonBlack(const QImage &img)
             if (qGray(img.pixel(x, y)) > 30)
                 ++n;
     return n;
+}
+
+// A mono 16-bit WAV file of a 660 Hz tone at half scale.
+bool writeToneWav(const QString &path, double seconds)
+{
+    const int rate = 48000;
+    const int samples = int(rate * seconds);
+    QByteArray data;
+    for (int i = 0; i < samples; ++i) {
+        const qint16 v = qint16(16000 * std::sin(2 * M_PI * 660 * i / rate));
+        data.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+    }
+    auto le32 = [](quint32 v) {
+        return QByteArray(1, char(v & 0xff)) + char((v >> 8) & 0xff) + char((v >> 16) & 0xff) +
+               char((v >> 24) & 0xff);
+    };
+    auto le16 = [](quint16 v) {
+        return QByteArray(1, char(v & 0xff)) + char(v >> 8);
+    };
+    QByteArray file = "RIFF" + le32(quint32(36 + data.size())) + "WAVEfmt " + le32(16) + le16(1) +
+                      le16(1) + le32(rate) + le32(rate * 2) + le16(2) + le16(16) + "data" +
+                      le32(quint32(data.size())) + data;
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(file) == file.size();
 }
 
 } // namespace
@@ -330,6 +372,32 @@ private slots:
         QCOMPARE(dm->stopCameraDeviceTest(), 0);
     }
 
+    void drawsIntoTranslucentWindows()
+    {
+        // Frameless themed windows are translucent: 32-bit windows, and their native children too.
+        QWidget top;
+        top.setAttribute(Qt::WA_TranslucentBackground);
+        top.setWindowFlags(Qt::FramelessWindowHint);
+        top.resize(400, 300);
+        QWidget *view = new QWidget(&top);
+        view->setAttribute(Qt::WA_NativeWindow);
+        view->setGeometry(0, 30, 320, 180);
+        top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&top));
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->startCameraDeviceTest(viewOf(view)), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage img = grab(view);
+                return nonBlack(img) > img.width() * img.height() / 2;
+            },
+            5000));
+        view->resize(160, 90);
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(view)) > 160 * 90 / 2; }, 3000));
+        QCOMPARE(dm->stopCameraDeviceTest(), 0);
+    }
+
     void previewRenderParamsAndDestructionWhileRendering()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();
@@ -361,6 +429,184 @@ private slots:
         destroyTRTCShareInstance();
         QVERIFY(second->isVisible());
         QVERIFY(sink.named("onError").isEmpty());
+    }
+
+    void rotationAndMirrorShowInThePicture()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        auto window = videoWindow(320, 180);
+        cloud->startLocalPreview(viewOf(window.get()));
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 2; }));
+        // The test pattern's bottom band is darker than its bars above.
+        const QImage upright = grab(window.get());
+        QVERIFY(qGray(upright.pixel(160, 20)) > qGray(upright.pixel(160, 170)) + 40);
+
+        // Turned by 90° a landscape picture stands in the middle of the landscape window.
+        TRTCRenderParams render;
+        render.rotation = TRTCVideoRotation90;
+        cloud->setLocalRenderParams(render);
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(window.get());
+            return nonBlack(img.copy(0, 0, 40, 180)) == 0 &&
+                   nonBlack(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
+        }));
+        // Upside down: the dark band moves to the top.
+        render.rotation = TRTCVideoRotation180;
+        cloud->setLocalRenderParams(render);
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(window.get());
+            return qGray(img.pixel(160, 170)) > qGray(img.pixel(160, 10)) + 40;
+        }));
+        cloud->setLocalRenderParams(TRTCRenderParams{});
+        cloud->stopLocalPreview();
+    }
+
+    void callsFromManyThreadsAndFromEvents()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        auto window = videoWindow();
+        const TXView view = viewOf(window.get());
+        Sink reentrant;
+        // An event handler calls back into the SDK: no deadlock, and the call takes effect.
+        std::atomic<bool> stoppedFromEvent{false};
+        reentrant.inEvent = [&] {
+            if (!stoppedFromEvent.exchange(true))
+                cloud->getDeviceManager()->stopMicDeviceTest();
+        };
+        cloud->addCallback(&reentrant);
+        QCOMPARE(dm->startMicDeviceTest(20), 0);
+        QVERIFY(QTest::qWaitFor([&] { return stoppedFromEvent.load(); }));
+        QTest::qWait(200);
+        const int seen = reentrant.named("onTestMicVolume").size();
+        QTest::qWait(200);
+        QCOMPARE(reentrant.named("onTestMicVolume").size(), seen);
+        cloud->removeCallback(&reentrant);
+
+        // Several threads drive the SDK at once while sinks come and go.
+        std::vector<std::unique_ptr<QThread>> threads;
+        std::atomic<int> done{0};
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back(QThread::create([&, t] {
+                Sink own;
+                for (int i = 0; i < 15; ++i) {
+                    cloud->addCallback(&own);
+                    switch ((t + i) % 4) {
+                    case 0:
+                        cloud->startLocalPreview(view);
+                        break;
+                    case 1:
+                        dm->startMicDeviceTest(10);
+                        break;
+                    case 2:
+                        cloud->setBeautyStyle(TRTCBeautyStyleNature, uint32_t(i % 10), 3, 3);
+                        dm->stopMicDeviceTest();
+                        break;
+                    default:
+                        cloud->stopLocalPreview();
+                        break;
+                    }
+                    cloud->removeCallback(&own);
+                }
+                ++done;
+            }));
+            threads.back()->start();
+        }
+        for (auto &thread : threads)
+            QVERIFY(thread->wait(30000));
+        QCOMPARE(done.load(), 4);
+        cloud->stopLocalPreview();
+        dm->stopMicDeviceTest();
+
+        // The instance can go and come back while things run.
+        for (int round = 0; round < 3; ++round) {
+            Sink sink;
+            ITRTCCloud *again = getTRTCShareInstance();
+            again->addCallback(&sink);
+            QCOMPARE(again->getDeviceManager()->startMicDeviceTest(50), 0);
+            again->startLocalPreview(view);
+            QVERIFY(sink.waitFor("onTestMicVolume"));
+            again->removeCallback(&sink);
+            destroyTRTCShareInstance();
+        }
+    }
+
+    void audioSettingsAndRoomRules()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        // Leaving a room never entered is still answered.
+        cloud->exitRoom();
+        QVERIFY(sink.waitFor("onExitRoom"));
+        QCOMPARE(sink.named("onExitRoom").first().a, 0);
+        TRTCParams noRoom;
+        noRoom.userId = "u1";
+        cloud->enterRoom(noRoom, TRTCAppSceneLIVE);
+        TRTCParams named;
+        named.userId = "u1";
+        named.strRoomId = "class-a";
+        cloud->enterRoom(named, TRTCAppSceneLIVE);
+        QVERIFY(sink.waitFor("onEnterRoom", 2));
+        QCOMPARE(sink.named("onEnterRoom").at(0).a, qint64(ERR_ROOM_ID_INVALID));
+        QVERIFY(sink.named("onEnterRoom").at(1).a > 0);
+
+        cloud->setAudioPlayoutVolume(150);
+        QCOMPARE(cloud->getAudioPlayoutVolume(), 100);
+        cloud->setAudioPlayoutVolume(-5);
+        QCOMPARE(cloud->getAudioPlayoutVolume(), 0);
+        QCOMPARE(cloud->setLocalVideoRenderCallback(TRTCVideoPixelFormat_I420,
+                                                    TRTCVideoBufferType_Buffer, nullptr),
+                 0);
+
+        // Volume evaluation: readings at the interval, silence at capture volume 0, none
+        // once it is switched off.
+        TRTCAudioVolumeEvaluateParams eval;
+        eval.interval = 100;
+        cloud->enableAudioVolumeEvaluation(true, eval);
+        cloud->startLocalAudio(TRTCAudioQualityDefault);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") > 40; }));
+        cloud->setAudioCaptureVolume(0);
+        QCOMPARE(cloud->getAudioCaptureVolume(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") == 0; }));
+        cloud->setAudioCaptureVolume(100);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onUserVoiceVolume") > 40; }));
+        sink.clear();
+        QTest::qWait(1000);
+        const int perSecond = sink.named("onUserVoiceVolume").size();
+        QVERIFY2(perSecond >= 7 && perSecond <= 12, qPrintable(QString::number(perSecond)));
+        cloud->enableAudioVolumeEvaluation(false, TRTCAudioVolumeEvaluateParams{});
+        QTest::qWait(150);
+        sink.clear();
+        QTest::qWait(400);
+        QCOMPARE(sink.named("onUserVoiceVolume").size(), 0);
+        cloud->stopLocalAudio();
+        cloud->exitRoom();
+        cloud->removeCallback(&sink);
+    }
+
+    void brokenTestFileIsReported()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink sink;
+        cloud->addCallback(&sink);
+        QTemporaryDir dir;
+        QFile junk(dir.filePath("junk.mp3"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        ITXDeviceManager *dm = cloud->getDeviceManager();
+        QCOMPARE(dm->startSpeakerDeviceTest(junk.fileName().toUtf8().constData()), 0);
+        // Not silence: the decoder's failure comes as a speaker error.
+        QVERIFY(sink.waitFor("onError"));
+        QCOMPARE(sink.named("onError").first().a, qint64(ERR_SPEAKER_START_FAIL));
+        dm->stopSpeakerDeviceTest();
+
+        ITXDeviceCollection *list = dm->getDevicesList(TXMediaDeviceTypeCamera);
+        QCOMPARE(QString(list->getDevicePID(list->getCount())), QString());
+        QCOMPARE(QString(list->getDeviceName(99)), QString());
+        list->release();
+        cloud->removeCallback(&sink);
     }
 
     void roomOfOne()
@@ -444,6 +690,33 @@ private slots:
         QCOMPARE(QColor(thumb.pixel(150, 150)), QColor(200, 30, 40));
         QCOMPARE(QColor(thumb.pixel(150, 10)), QColor(0, 0, 0));
         QVERIFY(screen.thumbBGRA.buffer && screen.thumbBGRA.width == 300);
+        list->release();
+
+        // Partly off the screen: the thumbnail shows the visible part, the rest stays black.
+        target.move(-150, 100);
+        QTest::qWait(200);
+        list = cloud->getScreenCaptureSources({300, 300}, {300, 300});
+        TRTCScreenCaptureSourceInfo moved;
+        for (uint32_t i = 0; i < list->getCount(); ++i)
+            if (QString::fromUtf8(list->getSourceInfo(i).sourceName) == target.windowTitle())
+                moved = list->getSourceInfo(i);
+        QCOMPARE(moved.x, -150);
+        QVERIFY(moved.thumbBGRA.buffer);
+        const QImage clipped(reinterpret_cast<const uchar *>(moved.thumbBGRA.buffer), 300, 300,
+                             QImage::Format_ARGB32);
+        QCOMPARE(QColor(clipped.pixel(40, 150)), QColor(0, 0, 0));
+        QVERIFY(near(clipped.pixel(260, 150), qRgb(200, 30, 40)));
+
+        // Pause and resume are reported.
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, nullptr);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        cloud->pauseScreenCapture();
+        cloud->resumeScreenCapture();
+        QVERIFY(sink.waitFor("onScreenCaptureResumed"));
+        QCOMPARE(sink.named("onScreenCapturePaused").size(), 1);
+        cloud->stopScreenCapture();
+        QVERIFY(sink.waitFor("onScreenCaptureStoped"));
+        sink.clear();
 
         // Partly off the screen: capture what is visible, and the process lives on.
         target.move(-150, -50);
@@ -458,6 +731,44 @@ private slots:
         QVERIFY(sink.waitFor("onScreenCaptureStoped"));
         QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 0);
         QVERIFY(sink.named("onError").isEmpty());
+
+        // What is captured is the target's own picture: shown in a preview window, the red
+        // window's middle part fills it.
+        target.move(100, 100);
+        QTest::qWait(200);
+        auto preview = videoWindow(160, 90);
+        preview->move(700, 500);
+        QTest::qWait(200);
+        sink.clear();
+        cloud->selectScreenCaptureTarget(window, RECT{50, 50, 210, 140},
+                                         TRTCScreenCaptureProperty{});
+        cloud->startScreenCapture(viewOf(preview.get()), TRTCVideoStreamTypeSub, &enc);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(preview.get());
+            return near(img.pixel(80, 45), qRgb(200, 30, 40)) &&
+                   near(img.pixel(10, 10), qRgb(200, 30, 40));
+        }));
+        cloud->stopScreenCapture();
+        preview.reset();
+
+        // A captured window that goes away ends the capture.
+        sink.clear();
+        auto doomed = std::make_unique<QWidget>();
+        doomed->setWindowTitle("brimvale doomed window");
+        doomed->setGeometry(50, 50, 200, 100);
+        doomed->show();
+        QVERIFY(QTest::qWaitForWindowExposed(doomed.get()));
+        TRTCScreenCaptureSourceInfo doomedSource = window;
+        doomedSource.sourceName = nullptr; // its list is gone
+        doomedSource.sourceId = reinterpret_cast<TXView>(doomed->winId());
+        cloud->selectScreenCaptureTarget(doomedSource, RECT{10, 10, 110, 60},
+                                         TRTCScreenCaptureProperty{});
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, &enc);
+        QVERIFY(sink.waitFor("onScreenCaptureStarted"));
+        doomed.reset();
+        QVERIFY(sink.waitFor("onScreenCaptureStoped"));
+        QCOMPARE(sink.named("onScreenCaptureStoped").first().a, 1);
         list->release();
         cloud->removeCallback(&sink);
     }
@@ -512,6 +823,56 @@ private slots:
         }));
         dm->stopSpeakerDeviceTest();
         QCOMPARE(dm->startSpeakerDeviceTest("/no/such/file.wav"), int(ERR_SPEAKER_START_FAIL));
+        // A file plays in a loop: 0.7 s of tone gives two readings a round, more than two show
+        // that it went round again.
+        QTemporaryDir dir;
+        const QString wav = dir.filePath("tone.wav");
+        QVERIFY(writeToneWav(wav, 0.7));
+        sink.clear();
+        QCOMPARE(dm->startSpeakerDeviceTest(wav.toUtf8().constData()), 0);
+        auto loud = [&] {
+            const auto played = sink.named("onTestSpeakerVolume");
+            return std::count_if(played.begin(), played.end(),
+                                 [](const Sink::Event &e) { return e.a > 40; });
+        };
+        // The null sink may take a moment to start a stream after the previous one.
+        QVERIFY2(QTest::qWaitFor([&] { return loud() >= 3; }, 8000),
+                 qPrintable(QString::number(loud())));
+        dm->stopSpeakerDeviceTest();
+        QVERIFY(sink.named("onError").isEmpty());
+
+        // A running microphone test moves with the selection: from the silent sound server
+        // microphone to the virtual one (a tone), and back to the first remaining one when the
+        // selected microphone goes away while it is tested.
+        QCOMPARE(dm->startMicDeviceTest(100), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") == 0; }, 5000));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "virtual:microphone"), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") > 40; }, 5000));
+        QCOMPARE(dm->setCurrentDevice(TXMediaDeviceTypeMic, "pulse:brv_mic"), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") == 0; }, 5000));
+        QVERIFY(pulse.pactl({"unload-module", "module-remap-source"}));
+        QVERIFY(QTest::qWaitFor([&] {
+            for (const auto &e : sink.named("onDeviceChange"))
+                if (e.text == "pulse:brv_mic" && e.a == 0 && e.b == 1)
+                    return true;
+            return false;
+        }));
+        QCOMPARE(deviceIds(dm, TXMediaDeviceTypeMic), QStringList({"virtual:microphone"}));
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestMicVolume") > 40; }, 5000));
+        dm->stopMicDeviceTest();
+
+        // The speaker's volume is what the test plays at.
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 0), 0);
+        QCOMPARE(dm->getCurrentDeviceVolume(TXMediaDeviceTypeSpeaker), 0u);
+        sink.clear();
+        QCOMPARE(dm->startSpeakerDeviceTest(""), 0);
+        QVERIFY(sink.waitFor("onTestSpeakerVolume", 2));
+        QCOMPARE(sink.last("onTestSpeakerVolume"), 0);
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 100), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") > 40; }, 5000));
+        dm->stopSpeakerDeviceTest();
+        QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeCamera, 50),
+                 int(ERR_INVALID_PARAMETER));
 
         // Devices added and removed at run time, and the selection moving off a removed one.
         const QString module = pulse.loadModule({"module-null-sink", "sink_name=brv_extra",
@@ -547,6 +908,8 @@ private slots:
 int main(int argc, char **argv)
 {
     auto scratch = ensureScratchFolders();
+    // The windows here need no OpenGL; leaving it out keeps Mesa's driver out of the process.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     TestAvSdk test;
     return QTest::qExec(&test, argc, argv);

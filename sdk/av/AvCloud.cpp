@@ -81,6 +81,22 @@ GstElement *parseBin(const char *description)
     return bin;
 }
 
+GstElement *parseFileBin()
+{
+    GError *error = nullptr;
+    GstElement *bin = gst_parse_bin_from_description(
+        "filesrc name=file ! decodebin ! audioconvert name=decoded", FALSE, &error);
+    g_clear_error(&error);
+    if (!bin)
+        return nullptr;
+    GstElement *decoded = gst_bin_get_by_name(GST_BIN(bin), "decoded");
+    GstPad *pad = gst_element_get_static_pad(decoded, "src");
+    gst_element_add_pad(bin, gst_ghost_pad_new("src", pad));
+    gst_object_unref(pad);
+    gst_object_unref(decoded);
+    return bin;
+}
+
 bool fileExists(const std::string &path)
 {
     struct stat st;
@@ -106,6 +122,8 @@ Cloud::Cloud() : devices_(engine_, dispatcher_, *this)
 
 Cloud::~Cloud()
 {
+    // Events first: one running now may still call in, while everything is alive.
+    dispatcher_.shutdown();
     engine_.run([this] {
         stopVideo(preview_);
         stopVideo(cameraTest_);
@@ -207,13 +225,27 @@ std::string Cloud::overlayText() const
 
 void Cloud::finishVideo(Video &video, GstElement *pipeline, GstElement *last)
 {
+    // X11 sinks draw with the screen's default visual; into a window of another depth (a
+    // translucent 32-bit one) they would draw nothing, so they draw into a child of our own.
+    const auto window = reinterpret_cast<unsigned long>(video.view);
+    unsigned long child = 0;
+    if (window) {
+        const int depth = x_.windowDepth(window);
+        int w = 0;
+        int h = 0;
+        if (depth && depth != x_.rootDepth() && x_.windowSize(window, w, h))
+            child = x_.createChildWindow(window, w, h);
+    }
     GstElement *fit = nullptr;
-    GstElement *render = makeRenderBin(video.view, &fit, &video.sinkName);
+    GstElement *render =
+        makeRenderBin(child ? reinterpret_cast<TXView>(child) : video.view, &fit, &video.sinkName);
     gst_bin_add(GST_BIN(pipeline), render);
     gst_element_link(last, render);
     video.pipe = std::make_unique<Pipeline>(engine_, pipeline);
-    if (video.view)
-        video.pipe->followWindow(&x_, reinterpret_cast<unsigned long>(video.view), fit);
+    if (window) {
+        video.pipe->followWindow(&x_, window, fit);
+        video.pipe->setDrawWindow(child);
+    }
 
     struct FrameProbe
     {
@@ -504,8 +536,10 @@ std::unique_ptr<Cloud::Audio> Cloud::makeAudio(AudioKind kind, uint32_t interval
 
     GstElement *source = nullptr;
     if (speaker) {
+        // decodebin's pads come later; the converter behind it gives the bin its pad now. (Ghosting
+        // every unlinked pad would take the converter's input before decodebin can link to it.)
         source = path.empty() ? parseBin("audiotestsrc is-live=true wave=sine freq=660 volume=0.3")
-                              : parseBin("filesrc name=file ! decodebin");
+                              : parseFileBin();
         if (GstElement *file = source ? gst_bin_get_by_name(GST_BIN(source), "file") : nullptr) {
             g_object_set(file, "location", path.c_str(), nullptr);
             gst_object_unref(file);
@@ -876,6 +910,22 @@ std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
         raw->pipe->stop();
         emitError(ERR_SCREEN_CAPTURE_START_FAIL, text);
     };
+    if (hasTarget_ && targetWindow_) {
+        // A window that goes away ends its capture.
+        const unsigned long window = targetWindow_;
+        video->pipe->every(500, [this, window] {
+            Rect now;
+            if (x_.windowRect(window, now))
+                return true;
+            engine_.post([this] {
+                if (!capture_)
+                    return;
+                stopVideo(capture_);
+                dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(1); });
+            });
+            return false;
+        });
+    }
     if (!video->pipe->play()) {
         *error = ERR_SCREEN_CAPTURE_START_FAIL;
         return nullptr;

@@ -106,12 +106,19 @@ Dispatcher::Dispatcher() : thread_([this] { loop(); }) {}
 
 Dispatcher::~Dispatcher()
 {
+    shutdown();
+}
+
+void Dispatcher::shutdown()
+{
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         stopping_ = true;
+        queue_.clear();
     }
     queueCond_.notify_all();
-    thread_.join();
+    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id())
+        thread_.join();
 }
 
 void Dispatcher::add(liteav::ITRTCCloudCallback *sink)

@@ -58,6 +58,9 @@ public:
     /// Once this returns no event runs in the sink or will.
     void remove(liteav::ITRTCCloudCallback *sink);
     void emit(Event event);
+    /// Stops delivering: a running event finishes, queued and later ones are dropped. Not from
+    /// inside an event.
+    void shutdown();
     /// Waits until every event queued so far has been delivered.
     void drain();
 

@@ -40,8 +40,12 @@ void Pipeline::stop()
 {
     // Watches first, so that nothing reacts to the messages of the teardown itself.
     Engine::removeSource(sizeTimer_);
+    Engine::removeSource(timer_);
     Engine::removeSource(busWatch_);
     gst_element_set_state(pipeline_, GST_STATE_NULL);
+    if (child_ && x_)
+        x_->destroyWindow(child_);
+    child_ = 0;
 }
 
 void Pipeline::followWindow(XConnection *x, unsigned long window, GstElement *capsFilter)
@@ -56,6 +60,12 @@ void Pipeline::followWindow(XConnection *x, unsigned long window, GstElement *ca
     });
 }
 
+void Pipeline::every(unsigned intervalMs, std::function<bool()> fn)
+{
+    Engine::removeSource(timer_);
+    timer_ = engine_.every(intervalMs, std::move(fn));
+}
+
 void Pipeline::applyWindowSize()
 {
     if (!x_ || !sizeFilter_)
@@ -68,6 +78,8 @@ void Pipeline::applyWindowSize()
         return;
     width_ = width;
     height_ = height;
+    if (child_)
+        x_->resizeWindow(child_, width, height);
     GstCaps *caps =
         gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width & ~1, "height", G_TYPE_INT,
                             height & ~1, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);

@@ -33,6 +33,11 @@ public:
     /// Scales the picture of a render branch to a window: polls the window's size and sets it
     /// on the branch's caps filter. Call before play().
     void followWindow(XConnection *x, unsigned long window, GstElement *capsFilter);
+    /// A child window drawn into instead of the followed one: kept at its size and destroyed
+    /// with the pipeline.
+    void setDrawWindow(unsigned long child) { child_ = child; }
+    /// A timer that lives as long as the pipeline runs (engine thread).
+    void every(unsigned intervalMs, std::function<bool()> fn);
 
     std::function<void(GstMessage *)> onElementMessage;
     std::function<void(GstElement *source, const std::string &text)> onError;
@@ -46,8 +51,10 @@ private:
     GstElement *pipeline_ = nullptr;
     GSource *busWatch_ = nullptr;
     GSource *sizeTimer_ = nullptr;
+    GSource *timer_ = nullptr;
     XConnection *x_ = nullptr;
     unsigned long window_ = 0;
+    unsigned long child_ = 0;
     GstElement *sizeFilter_ = nullptr;
     int width_ = 0;
     int height_ = 0;

@@ -54,6 +54,8 @@ XConnection::XConnection()
     rootWidth_ = it.data->width_in_pixels;
     rootHeight_ = it.data->height_in_pixels;
     rootDepth_ = it.data->root_depth;
+    rootVisual_ = it.data->root_visual;
+    rootColormap_ = it.data->default_colormap;
 }
 
 XConnection::~XConnection()
@@ -85,6 +87,58 @@ bool XConnection::windowSize(unsigned long window, int &width, int &height)
     width = geometry->width;
     height = geometry->height;
     return true;
+}
+
+int XConnection::windowDepth(unsigned long window)
+{
+    if (!conn_ || !window)
+        return 0;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, uint32_t(window)), nullptr));
+    return geometry ? geometry->depth : 0;
+}
+
+unsigned long XConnection::createChildWindow(unsigned long parent, int width, int height)
+{
+    if (!conn_ || !parent)
+        return 0;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint32_t child = xcb_generate_id(conn_);
+    // A visual other than the parent's needs its own colormap and border pixel.
+    const uint32_t values[] = {0, 0, rootColormap_};
+    xcb_void_cookie_t cookie = xcb_create_window_checked(
+        conn_, rootDepth_, child, uint32_t(parent), 0, 0, uint16_t(std::max(1, width)),
+        uint16_t(std::max(1, height)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, rootVisual_,
+        XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values);
+    if (xcb_generic_error_t *error = xcb_request_check(conn_, cookie)) {
+        std::free(error);
+        return 0;
+    }
+    xcb_map_window(conn_, child);
+    xcb_flush(conn_);
+    return child;
+}
+
+void XConnection::resizeWindow(unsigned long window, int width, int height)
+{
+    if (!conn_ || !window)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint32_t values[] = {uint32_t(std::max(1, width)), uint32_t(std::max(1, height))};
+    xcb_generic_error_t *error = xcb_request_check(
+        conn_,
+        xcb_configure_window_checked(conn_, uint32_t(window),
+                                     XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values));
+    std::free(error); // gone with its parent: nothing to do
+}
+
+void XConnection::destroyWindow(unsigned long window)
+{
+    if (!conn_ || !window)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::free(xcb_request_check(conn_, xcb_destroy_window_checked(conn_, uint32_t(window))));
 }
 
 bool XConnection::windowRect(unsigned long window, Rect &rect)

@@ -48,6 +48,14 @@ public:
 
     /// Inner size of a window; false when it does not exist (any more).
     bool windowSize(unsigned long window, int &width, int &height);
+    /// Depth of a window's visual; 0 when it does not exist.
+    int windowDepth(unsigned long window);
+    int rootDepth() const { return rootDepth_; }
+    /// A child window of the screen's default visual filling parent, for sinks that cannot draw
+    /// into the parent's visual (a 32-bit translucent window). 0 on failure.
+    unsigned long createChildWindow(unsigned long parent, int width, int height);
+    void resizeWindow(unsigned long window, int width, int height);
+    void destroyWindow(unsigned long window);
     /// The window's area in root coordinates; false when it does not exist.
     bool windowRect(unsigned long window, Rect &rect);
     /// The screens, then the top-level windows that have a name, top-most last.
@@ -67,6 +75,8 @@ private:
     std::mutex mutex_;
     xcb_connection_t *conn_ = nullptr;
     uint32_t root_ = 0;
+    uint32_t rootVisual_ = 0;
+    uint32_t rootColormap_ = 0;
     int rootWidth_ = 0;
     int rootHeight_ = 0;
     uint8_t rootDepth_ = 0;

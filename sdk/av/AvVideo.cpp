@@ -30,6 +30,10 @@ void BeautyFilter::apply(uint8_t *y, int yStride, uint8_t *u, int uStride, uint8
         const bool smooth = style_ == liteav::TRTCBeautyStyleSmooth;
         const int radius = smooth ? 1 + beauty / 2 : 1 + beauty / 4;
         const int weight = (smooth ? 28 : 20) * beauty; // of 256
+        // Divisions by the window's pixel count become a multiplication and a shift.
+        uint32_t reciprocal[32];
+        for (int n = 1; n < 32; ++n)
+            reciprocal[n] = (65536u + uint32_t(n) - 1) / uint32_t(n);
         blurred_.resize(size_t(width) * size_t(height));
         rowSums_.resize(size_t(width) + 1);
         // Horizontal pass into blurred_, vertical pass blended back into y.
@@ -42,7 +46,8 @@ void BeautyFilter::apply(uint8_t *y, int yStride, uint8_t *u, int uStride, uint8
             for (int x = 0; x < width; ++x) {
                 const int l = std::max(0, x - radius);
                 const int r = std::min(width, x + radius + 1);
-                dst[x] = uint8_t((rowSums_[size_t(r)] - rowSums_[size_t(l)]) / unsigned(r - l));
+                dst[x] = uint8_t(
+                    ((rowSums_[size_t(r)] - rowSums_[size_t(l)]) * reciprocal[r - l]) >> 16);
             }
         }
         std::vector<uint32_t> &colSums = colSums_;
@@ -65,10 +70,10 @@ void BeautyFilter::apply(uint8_t *y, int yStride, uint8_t *u, int uStride, uint8
                     colSums[size_t(x)] -= blurred_[size_t(top) * size_t(width) + size_t(x)];
                 ++top;
             }
-            const unsigned n = unsigned(bottom - top);
+            const uint32_t scale = reciprocal[bottom - top];
             uint8_t *dst = y + size_t(row) * size_t(yStride);
             for (int x = 0; x < width; ++x) {
-                const int b = int(colSums[size_t(x)] / n);
+                const int b = int((colSums[size_t(x)] * scale) >> 16);
                 dst[x] = uint8_t((dst[x] * (256 - weight) + b * weight) >> 8);
             }
         }
