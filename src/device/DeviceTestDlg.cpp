@@ -112,10 +112,6 @@ DeviceTestDlg::DeviceTestDlg(QWidget *parent) : XDialog(parent)
 
     UiResources::ensureLoaded();
     qRegisterMetaType<uint32_t>("uint32_t");
-    // The SDK's X11 video sinks draw only into windows of the screen's own depth, not into the
-    // 32-bit ones a translucent window and its children get. The corners are square, so the
-    // window needs no transparency.
-    setAttribute(Qt::WA_TranslucentBackground, false);
     createWidgets();
     applyTexts();
 
