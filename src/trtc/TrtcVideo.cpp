@@ -2,6 +2,8 @@
 
 #include "TrtcSdk.h"
 
+#include <cstddef>
+
 namespace {
 
 struct EncoderPreset
@@ -38,6 +40,18 @@ const RenderPreset renderPresets[] = {
     {"pb_camera_rotate_horizontal", liteav::TRTCVideoRotation0, liteav::TRTCVideoMirrorType_Enable},
 };
 
+// The first preset that matches, else the fallback.
+template <typename Preset, std::size_t N, typename Match>
+const Preset *findPreset(const Preset (&presets)[N], const Preset *fallback, Match matches)
+{
+    for (const Preset &preset : presets) {
+        if (matches(preset)) {
+            return &preset;
+        }
+    }
+    return fallback;
+}
+
 } // namespace
 
 TrtcVideo::~TrtcVideo() = default;
@@ -46,13 +60,10 @@ TrtcSubStream::~TrtcSubStream() = default;
 
 liteav::TRTCVideoEncParam TrtcVideo::encoderParamFor(const QString &resolutionName)
 {
-    const EncoderPreset *preset = &defaultPreset;
-    for (const EncoderPreset &candidate : encoderPresets) {
-        if (resolutionName.compare(QLatin1String(candidate.name), Qt::CaseInsensitive) == 0) {
-            preset = &candidate;
-            break;
-        }
-    }
+    const EncoderPreset *preset =
+        findPreset(encoderPresets, &defaultPreset, [&resolutionName](const EncoderPreset &p) {
+            return resolutionName.compare(QLatin1String(p.name), Qt::CaseInsensitive) == 0;
+        });
     liteav::TRTCVideoEncParam params;
     params.videoResolution = preset->resolution;
     params.resMode = liteav::TRTCVideoResolutionModeLandscape;
@@ -65,13 +76,10 @@ liteav::TRTCVideoEncParam TrtcVideo::encoderParamFor(const QString &resolutionNa
 
 liteav::TRTCRenderParams TrtcVideo::localRenderParamsFor(const QString &menuItem)
 {
-    const RenderPreset *preset = &renderPresets[0];
-    for (const RenderPreset &candidate : renderPresets) {
-        if (menuItem == QLatin1String(candidate.menuItem)) {
-            preset = &candidate;
-            break;
-        }
-    }
+    const RenderPreset *preset =
+        findPreset(renderPresets, &renderPresets[0], [&menuItem](const RenderPreset &p) {
+            return menuItem == QLatin1String(p.menuItem);
+        });
     liteav::TRTCRenderParams params;
     params.rotation = preset->rotation;
     params.fillMode = liteav::TRTCVideoFillMode_Fit;
