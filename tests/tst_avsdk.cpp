@@ -461,6 +461,65 @@ private slots:
         cloud->stopLocalPreview();
     }
 
+    void encoderSmoothingAndHiddenWindows()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        auto window = videoWindow(320, 180);
+        TRTCVideoEncParam enc;
+        enc.videoResolution = TRTCVideoResolution_640_360;
+        cloud->setVideoEncoderParam(enc);
+        cloud->setBeautyStyle(TRTCBeautyStyleSmooth, 0, 0, 0);
+        cloud->startLocalPreview(viewOf(window.get()));
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 2; }));
+        QVERIFY(nonBlack(grab(window.get()).copy(0, 0, 20, 180)) > 20 * 180 / 2);
+
+        // Smoothing softens the pattern's sharp edges: the steps between neighbours get lower.
+        auto edges = [&] {
+            const QImage img = grab(window.get());
+            qint64 steps = 0;
+            for (int y = 10; y < 170; y += 5) {
+                int highest = 0;
+                for (int x = 1; x < img.width(); ++x)
+                    highest =
+                        qMax(highest, qAbs(qGray(img.pixel(x, y)) - qGray(img.pixel(x - 1, y))));
+                steps += highest;
+            }
+            return steps;
+        };
+        const qint64 sharp = edges();
+        cloud->setBeautyStyle(TRTCBeautyStyleSmooth, 9, 0, 0);
+        QTest::qWait(300);
+        const qint64 smooth = edges();
+        QVERIFY2(smooth < sharp * 8 / 10, qPrintable(QString("%1 %2").arg(sharp).arg(smooth)));
+        cloud->setBeautyStyle(TRTCBeautyStyleSmooth, 0, 0, 0);
+
+        // A 4:3 encoder size while running: the 16:9 window shows it with bars at the sides.
+        enc.videoResolution = TRTCVideoResolution_640_480;
+        cloud->setVideoEncoderParam(enc);
+        QVERIFY(QTest::qWaitFor([&] {
+            const QImage img = grab(window.get());
+            return nonBlack(img.copy(0, 0, 20, 180)) == 0 &&
+                   nonBlack(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
+        }));
+
+        // Hidden and shown again, the window gets the picture again.
+        window->hide();
+        QTest::qWait(200);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 3; }));
+
+        // No event reaches a sink once the instance is gone, even with events in flight.
+        Sink sink;
+        cloud->addCallback(&sink);
+        QCOMPARE(cloud->getDeviceManager()->startMicDeviceTest(10), 0);
+        QVERIFY(sink.waitFor("onTestMicVolume", 3));
+        destroyTRTCShareInstance();
+        const int seen = sink.events().size();
+        QTest::qWait(100);
+        QCOMPARE(sink.events().size(), seen);
+    }
+
     void callsFromManyThreadsAndFromEvents()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();

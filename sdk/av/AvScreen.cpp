@@ -75,28 +75,34 @@ void XConnection::installXlibErrorHandler()
     handlerInstalled_ = true;
 }
 
-bool XConnection::windowSize(unsigned long window, int &width, int &height)
+bool XConnection::geometryOf(unsigned long window, int *width, int *height, int *depth)
 {
     if (!conn_ || !window)
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
     Reply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, uint32_t(window)), nullptr));
     if (!geometry)
         return false;
-    width = geometry->width;
-    height = geometry->height;
+    if (width)
+        *width = geometry->width;
+    if (height)
+        *height = geometry->height;
+    if (depth)
+        *depth = geometry->depth;
     return true;
+}
+
+bool XConnection::windowSize(unsigned long window, int &width, int &height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return geometryOf(window, &width, &height, nullptr);
 }
 
 int XConnection::windowDepth(unsigned long window)
 {
-    if (!conn_ || !window)
-        return 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, uint32_t(window)), nullptr));
-    return geometry ? geometry->depth : 0;
+    int depth = 0;
+    return geometryOf(window, nullptr, nullptr, &depth) ? depth : 0;
 }
 
 unsigned long XConnection::createChildWindow(unsigned long parent, int width, int height)
@@ -143,18 +149,21 @@ void XConnection::destroyWindow(unsigned long window)
 
 bool XConnection::windowRect(unsigned long window, Rect &rect)
 {
-    if (!conn_ || !window)
-        return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, uint32_t(window)), nullptr));
-    if (!geometry)
+    return rectOf(window, rect);
+}
+
+bool XConnection::rectOf(unsigned long window, Rect &rect)
+{
+    int width = 0;
+    int height = 0;
+    if (!geometryOf(window, &width, &height, nullptr))
         return false;
     Reply<xcb_translate_coordinates_reply_t> pos(xcb_translate_coordinates_reply(
         conn_, xcb_translate_coordinates(conn_, uint32_t(window), root_, 0, 0), nullptr));
     if (!pos)
         return false;
-    rect = {pos->dst_x, pos->dst_y, geometry->width, geometry->height};
+    rect = {pos->dst_x, pos->dst_y, width, height};
     return true;
 }
 
@@ -234,16 +243,13 @@ std::vector<CaptureSource> XConnection::sources()
         if (source.name.empty())
             continue;
         source.minimized = !viewable;
-        Reply<xcb_get_geometry_reply_t> geometry(
-            xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, window), nullptr));
-        Reply<xcb_translate_coordinates_reply_t> pos(xcb_translate_coordinates_reply(
-            conn_, xcb_translate_coordinates(conn_, window, root_, 0, 0), nullptr));
-        if (!geometry || !pos)
+        Rect rect;
+        if (!rectOf(window, rect))
             continue; // went away meanwhile
-        source.x = pos->dst_x;
-        source.y = pos->dst_y;
-        source.width = geometry->width;
-        source.height = geometry->height;
+        source.x = rect.x;
+        source.y = rect.y;
+        source.width = rect.width;
+        source.height = rect.height;
         out.push_back(source);
     }
     return out;

@@ -69,6 +69,9 @@ public:
     void installXlibErrorHandler();
 
 private:
+    // With the mutex held.
+    bool geometryOf(unsigned long window, int *width, int *height, int *depth);
+    bool rectOf(unsigned long window, Rect &rect);
     std::string windowName(uint32_t window);
     uint32_t atom(const char *name);
 
