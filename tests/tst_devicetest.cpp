@@ -173,8 +173,8 @@ void TestDeviceTest::cameraPictureMovesAndBeautyChangesIt()
             return nonBlackPixels(first) > first.width() * first.height() / 2;
         },
         8000));
-    QTest::qWait(300);
-    QVERIFY2(grabNative(view) != first, "the picture does not move");
+    QVERIFY2(QTest::qWaitFor([&] { return grabNative(view) != first; }, 5000),
+             "the picture does not move");
 
     // Beauty off and on again, from the beauty page; the picture stays in view there.
     QTest::mouseClick(child<QPushButton>(dlg.get(), "pbBeauty"), Qt::LeftButton);
