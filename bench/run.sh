@@ -44,4 +44,7 @@ print(f"IM group send->receive p99: ours {o['p99_ms']:.2f} ms, bare libstrophe {
 print(f"IM 1,000-message burst: ours {o['burst_msg_s']:.0f} msg/s, bare libstrophe {p['burst_msg_s']:.0f} msg/s, ratio {o['burst_msg_s']/p['burst_msg_s']:.2f}"
       f" (received {o['burst_received']}/{p['burst_received']}, in order {o['in_order']}/{p['in_order']})")
 PY
+# The audio/video SDK on a private display, with no sound server (the camera is the virtual one).
+PULSE_SERVER=unix:/nonexistent xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" \
+  "$here/build-bench/bench/bench_av"
 "$here/bench/startup.sh" "$here/build-bench/src/brimvale"

@@ -11,14 +11,24 @@ packages=(
   libqt5websockets5-dev libqt5webchannel5-dev libssl-dev libxcb1-dev
   # the IM SDK's XMPP engine, and the class server (Prosody with SQLite storage)
   libstrophe-dev prosody prosody-modules lua-dbi-sqlite3 lua-unbound
+  # the audio/video SDK: GStreamer with its X11 and PulseAudio elements
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libx11-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-gl
+  gstreamer1.0-pulseaudio
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
+  # run: the device test plays its sound through Qt Multimedia's GStreamer service
+  libqt5multimedia5-plugins
+  # assets: the speaker-test sound (tools/sound/make_sound.sh)
+  sox lame
   # tests, fuzzing and benchmarks
   pci.ids
   xvfb xauth clang libclang-rt-14-dev zip unzip python3 python3-fonttools openssl
   libbenchmark-dev libspdlog-dev
   # the Debian package and its checks
   dpkg-dev file lintian desktop-file-utils appstream binutils
+  # a user-level sound server for the audio device tests; gst-launch-1.0 for the benchmark
+  pulseaudio pulseaudio-utils gstreamer1.0-tools
   "$@"
 )
 

@@ -6,6 +6,7 @@
 #include "QtSingleApplication.h"
 #include "RenderPath.h"
 #include "ThemeStyle.h"
+#include "TrtcUtil.h"
 #include "WebEngineView.h"
 
 #include "BuildInfo.h"
@@ -74,6 +75,7 @@ int main(int argc, char **argv)
     }
     qDebug() << "Chrome version:" << chromiumVersion();
     qDebug() << "im version:" << ImUtil::instance()->getSDKVersion();
+    qDebug() << "trtc version:" << TrtcUtil::instance()->getSDKVersion();
 
     int exitCode = 0;
     {

@@ -12,6 +12,8 @@ chmod 700 "$dir/runtime"
 export HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" \
        XDG_CACHE_HOME="$dir/cache" XDG_RUNTIME_DIR="$dir/runtime" TMPDIR="$dir/tmp"
 export BRV_TEST_SCRATCH="$dir"
+# No test reaches the user's sound server or spawns one; a test that needs one starts its own.
+export PULSE_SERVER="unix:$dir/runtime/no-sound-server"
 unset BRV_DEBUG_LOG XDG_SESSION_ID
 export QTWEBENGINE_DISABLE_SANDBOX=1
 case "$mode" in

@@ -2,6 +2,7 @@
 #include "AppSettings.h"
 #include "DemoService.h"
 #include "DeviceInfo.h"
+#include "DeviceTestDlg.h"
 #include "GlobalSignal.h"
 #include "HomeDlg.h"
 #include "Iconfont.h"
@@ -19,6 +20,7 @@
 #include "WebEngineView.h"
 #include "WebEnginePage.h"
 #include "XMessageBox.h"
+#include "XOverlayDlg.h"
 
 #include "BuildInfo.h"
 
@@ -28,6 +30,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -233,7 +236,7 @@ private slots:
     void foreignPageCannotCommand();
     void demoLinksToAnotherSite();
     void themeAndLangNamesAreChecked();
-    void classesAreNotInThisBuild();
+    void deviceTestOpensAndJoinsTheClass();
     void closingLiveBringsHomeBack();
     void secondStartBringsHomeForward();
 
@@ -707,7 +710,7 @@ void TestHome::themeAndLangNamesAreChecked()
     QVERIFY(!LangUtil::trCommon(QStringLiteral("ok")).isEmpty());
 }
 
-void TestHome::classesAreNotInThisBuild()
+void TestHome::deviceTestOpensAndJoinsTheClass()
 {
     auto home = std::make_unique<Home>();
     QVERIFY(home->waitShown());
@@ -715,26 +718,52 @@ void TestHome::classesAreNotInThisBuild()
     QVERIFY(bus->hasListener(QStringLiteral("Signal_OpenLive")));
     QVERIFY(bus->hasListener(QStringLiteral("Signal_CloseLive")));
     LogCapture log;
+
+    // "DeviceTest": over the home window, masking it, without a class to join.
     home->send(QStringLiteral("DeviceTest"));
+    QPointer<DeviceTestDlg> test = home->deviceTest();
+    QVERIFY(test);
+    QTRY_VERIFY(test->isVisible());
+    QCOMPARE(test->anchorWidget(), home.get());
+    QVERIFY(test->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(test->liveId().isEmpty());
+    auto *enter = test->findChild<QPushButton *>(QStringLiteral("pbEnterRoom"));
+    QVERIFY(enter && !enter->isVisible());
+    QTRY_VERIFY(test->mask() && test->mask()->isVisible());
+
+    // A student goes straight to the class; a teacher gets the device test first, the open one.
     home->send(QStringLiteral("OpenLive"), str(R"({"liveId":"live-1","userType":"student"})"));
     home->send(QStringLiteral("OpenLive"), str(R"({"liveId":"live-2","userType":"Teacher"})"));
-    bus->notify(QStringLiteral("Signal_OpenLive"), QStringLiteral("live-3"));
-    QTRY_COMPARE(log.messages().filter(QStringLiteral("HomeDlg::slotOpenLive")).size(), 2);
-    const QStringList test = log.messages().filter(QRegularExpression("^HomeDlg::openDeviceTest"));
-    const QStringList live = log.messages().filter(QRegularExpression("^HomeDlg::slotOpenLive"));
-    QCOMPARE(test.size(), 2);
-    QVERIFY(test.at(1).contains(QLatin1String("live-2")));
-    QCOMPARE(live.size(), 2);
-    QVERIFY(live.at(0).contains(QLatin1String("live-1")) &&
-            live.at(1).contains(QLatin1String("live-3")));
-    // The home window stays, and nothing else opened.
-    QVERIFY(home->isVisible());
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        QVERIFY(widget == home.get() || !widget->isVisible());
-    }
+    QCOMPARE(home->deviceTest(), test.data());
+    QCOMPARE(test->liveId(), QStringLiteral("live-2"));
+    QVERIFY(enter->isVisible());
 
-    // A destroyed window takes its registrations with it.
+    // Joining closes the test and asks the home window for the class.
+    QTest::mouseClick(enter, Qt::LeftButton);
+    QTRY_VERIFY(!test);
+    bus->notify(QStringLiteral("Signal_OpenLive"), QStringLiteral("live-3"));
+    QTRY_COMPARE(log.messages().filter(QStringLiteral("HomeDlg::slotOpenLive")).size(), 3);
+    const QStringList live = log.messages().filter(QRegularExpression("^HomeDlg::slotOpenLive"));
+    QVERIFY(live.at(0).contains(QLatin1String("live-1")));
+    QVERIFY(live.at(1).contains(QLatin1String("live-2")));
+    QVERIFY(live.at(2).contains(QLatin1String("live-3")));
+    QVERIFY(!home->deviceTest());
+    // Until the live window exists the home window stays; the test's mask went with it.
+    QVERIFY(home->isVisible());
+    const auto othersShown = [&home] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::count_if(windows.begin(), windows.end(), [&home](QWidget *widget) {
+            return widget != home.get() && widget->isVisible();
+        });
+    };
+    QTRY_COMPARE(othersShown(), 0);
+
+    // A destroyed window takes its registrations and its open device test with it.
+    home->send(QStringLiteral("DeviceTest"));
+    QPointer<DeviceTestDlg> again = home->deviceTest();
+    QVERIFY(again && again != test);
     home.reset();
+    QVERIFY(!again);
     QVERIFY(!bus->hasListener(QStringLiteral("Signal_OpenLive")));
     QVERIFY(!bus->hasListener(QStringLiteral("Signal_CloseLive")));
     bus->notify(QStringLiteral("Signal_OpenLive"), QStringLiteral("live-4"));

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Photographs the client's windows on a private virtual display into docs/screenshots/.
 # Needs xvfb and imagemagick (apt install xvfb xauth imagemagick) and a build in ./build.
-#   tools/screenshots.sh [BUILD_DIR]
+#   tools/screenshots.sh [BUILD_DIR [NAME_PREFIX]]   (only the pictures whose names start so)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
+only=${2:-}
 out=$here/docs/screenshots
 gallery=$build/tools/gallery/brv_gallery
 mkdir -p "$out"
@@ -15,9 +16,12 @@ mkdir -p "$out"
 shot() {
   local name=$1 wait=$2
   shift 2
+  [[ $name == "$only"* ]] || return 0
   local home
   home=$(mktemp -d)
+  # No sound server: the device test shows the SDK's virtual devices, as on a machine without any.
   HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache \
+    PULSE_SERVER=unix:$home/no-sound-server \
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
       "$@" >/dev/null 2>&1 &
       pid=$!
@@ -43,6 +47,9 @@ for theme in light dark; do
   shot "window-titled-$theme" 2 "$gallery" --theme "$theme" titled
   shot "window-page-$theme" 6 "$gallery" --theme "$theme" page /qt/live/index
   shot "home-en-$theme" 8 "$gallery" --theme "$theme" --lang en home
+  shot "devicetest-en-$theme" 5 "$gallery" --theme "$theme" --lang en devicetest
+  shot "devicetest-beauty-en-$theme" 5 "$gallery" --theme "$theme" --lang en devicetest beauty
 done
+shot "devicetest-zh-CN-light" 5 "$gallery" --theme light --lang zh-CN devicetest
 shot "home-zh-CN-light" 8 "$gallery" --theme light --lang zh-CN home
 shot "home-zh-CN-dark" 8 "$gallery" --theme dark --lang zh-CN home

@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "DeviceInfo.h"
+#include "DeviceTestDlg.h"
 #include "GlobalSignal.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
@@ -55,6 +56,8 @@ HomeDlg::~HomeDlg()
     GlobalSignal::Instance()->remove(QStringLiteral("Signal_CloseLive"), this);
     delete liveDlg;
     liveDlg = nullptr;
+    // An open device test would keep this window as its anchor and mask owner.
+    delete deviceTestDlg;
 }
 
 QString HomeDlg::windowTitleFor(const QString &lang)
@@ -169,18 +172,37 @@ void HomeDlg::onChangeTheme(const QString &name)
     update();
 }
 
+DeviceTestDlg *HomeDlg::deviceTest() const
+{
+    return deviceTestDlg;
+}
+
 void HomeDlg::openDeviceTest(const QString &liveId)
 {
-    // The device test window comes with the device-test module; the page learns nothing yet.
-    qWarning() << "HomeDlg::openDeviceTest: the device test is not available in this build, liveId"
-               << liveId;
+    // One test at a time: two would fight over the same camera and microphone.
+    if (deviceTestDlg) {
+        if (!liveId.isEmpty()) {
+            deviceTestDlg->setLiveId(liveId);
+        }
+        deviceTestDlg->bringToFront();
+        return;
+    }
+    auto *dlg = new DeviceTestDlg(nullptr);
+    dlg->setAnchorWidget(this);
+    dlg->setMaskOwner(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    if (!liveId.isEmpty()) {
+        dlg->setLiveId(liveId);
+    }
+    deviceTestDlg = dlg;
+    dlg->show();
 }
 
 void HomeDlg::slotOpenLive(const QString &param)
 {
     // The live classroom window is not part of this build yet; the home window stays.
-    qWarning() << "HomeDlg::slotOpenLive: the live classroom is not available in this build, liveId"
-               << param;
+    qWarning() << "HomeDlg::slotOpenLive received, liveId" << param
+               << "- the live classroom is not available in this build";
 }
 
 void HomeDlg::slotCloseLive(const QString &param)

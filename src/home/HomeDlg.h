@@ -2,6 +2,9 @@
 
 #include "HomeUpgradeDlg.h"
 
+#include <QPointer>
+
+class DeviceTestDlg;
 class QTimer;
 
 // The main window: hosts the service's web application and carries out its commands.
@@ -23,6 +26,7 @@ public:
 
     bool isExitUploadInProgress() const { return exitUploadInProgress; }
     bool isLogPackaging() const { return logPackaging; }
+    DeviceTestDlg *deviceTest() const;
 
 public slots:
     void slotSingleApplicationMessage(const QString &message) override;
@@ -48,6 +52,8 @@ private:
 
     // The live window arrives with the live classroom; until then a class cannot be opened.
     QWidget *liveDlg = nullptr;
+    // The open device test; it deletes itself when closed.
+    QPointer<DeviceTestDlg> deviceTestDlg;
     bool exitUploadInProgress = false;
     bool exitUploadAttempted = false;
     QTimer *exitTimer = nullptr;

@@ -1,6 +1,8 @@
 // Shows one of the client's windows on its own, for screenshots and for looking at a change:
-//   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE | home
+//   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE | home |
+//               devicetest [beauty]
 #include "DemoService.h"
+#include "DeviceTestDlg.h"
 #include "HomeDlg.h"
 #include "LangUtil.h"
 #include "RenderPath.h"
@@ -61,7 +63,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("lang"), QStringLiteral("Language code."),
                       QStringLiteral("code"), QStringLiteral("en")});
     parser.addPositionalArgument(QStringLiteral("what"),
-                                 QStringLiteral("box, titled, page or home"));
+                                 QStringLiteral("box, titled, page, home or devicetest"));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
@@ -113,6 +115,18 @@ int main(int argc, char **argv)
     if (what == QLatin1String("home")) {
         // The real home window; it shows itself when its page is ready.
         HomeDlg home(nullptr);
+        return app.exec();
+    }
+    if (what == QLatin1String("devicetest")) {
+        // Opened for a class, so that the join button shows too.
+        auto *dlg = new DeviceTestDlg(nullptr);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->setLiveId(QStringLiteral("demo-live-1001"));
+        QObject::connect(dlg, &QObject::destroyed, &app, &QCoreApplication::quit);
+        dlg->show();
+        if (args.value(1) == QLatin1String("beauty")) {
+            QMetaObject::invokeMethod(dlg, "slotShowBeautyClicked", Qt::QueuedConnection);
+        }
         return app.exec();
     }
     std::fprintf(stderr, "unknown window: %s\n", qPrintable(what));
