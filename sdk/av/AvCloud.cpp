@@ -202,7 +202,10 @@ void Cloud::exitRoom()
 {
     engine_.run([&] {
         if (inRoom_) {
-            stopVideo(capture_);
+            if (capture_) {
+                stopVideo(capture_);
+                dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
+            }
             if (room_)
                 room_->exit();
         }
