@@ -973,7 +973,11 @@ private slots:
         QVERIFY(sink.waitFor("onTestSpeakerVolume", 2));
         QCOMPARE(sink.last("onTestSpeakerVolume"), 0);
         QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 100), 0);
+        dm->stopSpeakerDeviceTest();
+        QCOMPARE(dm->startSpeakerDeviceTest(nullptr), 0);
         QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") > 40; }, 5000));
+        // The tone lasts about a second; then the test stays quiet.
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") == 0; }, 4000));
         dm->stopSpeakerDeviceTest();
         QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeCamera, 50),
                  int(ERR_INVALID_PARAMETER));
