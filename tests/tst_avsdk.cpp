@@ -590,6 +590,51 @@ private slots:
         }
     }
 
+    void previewAndTestTogetherAndScreenInTheRoom()
+    {
+        ITRTCCloud *cloud = getTRTCShareInstance();
+        Sink first;
+        Sink second;
+        cloud->addCallback(&first);
+        cloud->addCallback(&second);
+        // Preview and camera test each draw into their own window; stopping one leaves the other.
+        auto previewWindow = videoWindow(200, 112);
+        auto testWindow = videoWindow(200, 112);
+        testWindow->move(300, 20);
+        cloud->startLocalPreview(viewOf(previewWindow.get()));
+        QCOMPARE(cloud->getDeviceManager()->startCameraDeviceTest(viewOf(testWindow.get())), 0);
+        auto drawn = [](QWidget *w) {
+            return nonBlack(grab(w)) > 200 * 112 / 2;
+        };
+        QVERIFY(
+            QTest::qWaitFor([&] { return drawn(previewWindow.get()) && drawn(testWindow.get()); }));
+        cloud->stopLocalPreview();
+        const QImage before = grab(testWindow.get());
+        QTest::qWait(300);
+        QVERIFY(grab(testWindow.get()) != before); // still moving
+        cloud->getDeviceManager()->stopCameraDeviceTest();
+
+        // In the room a screen capture is the sub stream; leaving the room ends it, and says so.
+        TRTCParams params;
+        params.userId = "u2";
+        params.roomId = 99;
+        cloud->enterRoom(params, TRTCAppSceneLIVE);
+        QVERIFY(first.waitFor("onEnterRoom") && second.waitFor("onEnterRoom"));
+        cloud->startScreenCapture(nullptr, TRTCVideoStreamTypeSub, nullptr);
+        QVERIFY(first.waitFor("onScreenCaptureStarted"));
+        QVERIFY(first.waitFor("onSendFirstLocalVideoFrame"));
+        QCOMPARE(first.named("onSendFirstLocalVideoFrame").first().a,
+                 qint64(TRTCVideoStreamTypeSub));
+        cloud->exitRoom();
+        QVERIFY(first.waitFor("onExitRoom"));
+        QVERIFY(first.waitFor("onScreenCaptureStoped"));
+        // Every sink hears every event.
+        QVERIFY(second.waitFor("onScreenCaptureStoped"));
+        QCOMPARE(second.named("onEnterRoom").size(), first.named("onEnterRoom").size());
+        cloud->removeCallback(&first);
+        cloud->removeCallback(&second);
+    }
+
     void audioSettingsAndRoomRules()
     {
         ITRTCCloud *cloud = getTRTCShareInstance();
@@ -928,7 +973,11 @@ private slots:
         QVERIFY(sink.waitFor("onTestSpeakerVolume", 2));
         QCOMPARE(sink.last("onTestSpeakerVolume"), 0);
         QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeSpeaker, 100), 0);
+        dm->stopSpeakerDeviceTest();
+        QCOMPARE(dm->startSpeakerDeviceTest(nullptr), 0);
         QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") > 40; }, 5000));
+        // The tone lasts about a second; then the test stays quiet.
+        QVERIFY(QTest::qWaitFor([&] { return sink.last("onTestSpeakerVolume") == 0; }, 4000));
         dm->stopSpeakerDeviceTest();
         QCOMPARE(dm->setCurrentDeviceVolume(TXMediaDeviceTypeCamera, 50),
                  int(ERR_INVALID_PARAMETER));

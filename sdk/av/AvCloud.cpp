@@ -202,7 +202,10 @@ void Cloud::exitRoom()
 {
     engine_.run([&] {
         if (inRoom_) {
-            stopVideo(capture_);
+            if (capture_) {
+                stopVideo(capture_);
+                dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
+            }
             if (room_)
                 room_->exit();
         }
@@ -538,7 +541,9 @@ std::unique_ptr<Cloud::Audio> Cloud::makeAudio(AudioKind kind, uint32_t interval
     if (speaker) {
         // decodebin's pads come later; the converter behind it gives the bin its pad now. (Ghosting
         // every unlinked pad would take the converter's input before decodebin can link to it.)
-        source = path.empty() ? parseBin("audiotestsrc is-live=true wave=sine freq=660 volume=0.3")
+        // Without a file: a tone of about a second, then quiet while the test goes on.
+        source = path.empty() ? parseBin("audiotestsrc is-live=true wave=sine freq=660 volume=0.3 "
+                                         "samplesperbuffer=480 num-buffers=100")
                               : parseFileBin();
         if (GstElement *file = source ? gst_bin_get_by_name(GST_BIN(source), "file") : nullptr) {
             g_object_set(file, "location", path.c_str(), nullptr);
@@ -599,7 +604,12 @@ std::unique_ptr<Cloud::Audio> Cloud::makeAudio(AudioKind kind, uint32_t interval
         raw->pipe->stop();
         emitError(failure, text);
     };
-    audio->pipe->onEos = [raw] {
+    audio->pipe->onEos = [this, raw] {
+        if (raw->path.empty()) {
+            // The tone is over: the level reads silence from now on.
+            dispatcher_.emit([](ITRTCCloudCallback &cb) { cb.onTestSpeakerVolume(0); });
+            return;
+        }
         // A test file plays in a loop.
         gst_element_seek_simple(raw->pipe->element(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
     };

@@ -613,7 +613,8 @@ public:
     virtual int startMicDeviceTest(uint32_t interval) = 0;
     virtual int stopMicDeviceTest() = 0;
     /// Plays the file (any format GStreamer decodes) on the selected speaker, looping; an empty
-    /// or null path plays a test tone. Raises onTestSpeakerVolume.
+    /// or null path plays a test tone for about a second, then 0 is reported. Raises
+    /// onTestSpeakerVolume.
     virtual int startSpeakerDeviceTest(const char *filePath) = 0;
     virtual int stopSpeakerDeviceTest() = 0;
 };

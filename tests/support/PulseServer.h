@@ -65,19 +65,26 @@ public:
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.setStandardOutputFile(root + "/pulse.log");
-        process_.start("pulseaudio",
-                       {"-n", "-F", "/dev/null", "--daemonize=no", "--exit-idle-time=-1",
-                        "--disable-shm=yes", "--use-pid-file=no", "--system=no",
-                        "--log-target=stderr",
-                        "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
-                        QStringLiteral("--load=module-null-sink sink_name=%1 "
-                                       "sink_properties=device.description=Test-Speaker")
-                            .arg(kSpeaker),
-                        QStringLiteral("--load=module-null-sink sink_name=%1").arg(kMicFeed),
-                        QStringLiteral("--load=module-remap-source master=%1.monitor "
-                                       "source_name=%2 source_properties=device.description="
-                                       "Test-Microphone")
-                            .arg(kMicFeed, kMic)});
+        // Should the test die without stop(), the server goes with it (parent-death signal),
+        // or at the latest once no client is left.
+        QStringList command{"pulseaudio"};
+        if (!QStandardPaths::findExecutable("setpriv").isEmpty())
+            command = QStringList{"setpriv", "--pdeathsig", "TERM", "pulseaudio"};
+        process_.start(
+            command.takeFirst(),
+            command +
+                QStringList{"-n", "-F", "/dev/null", "--daemonize=no", "--exit-idle-time=20",
+                            "--disable-shm=yes", "--use-pid-file=no", "--system=no",
+                            "--log-target=stderr",
+                            "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
+                            QStringLiteral("--load=module-null-sink sink_name=%1 "
+                                           "sink_properties=device.description=Test-Speaker")
+                                .arg(kSpeaker),
+                            QStringLiteral("--load=module-null-sink sink_name=%1").arg(kMicFeed),
+                            QStringLiteral("--load=module-remap-source master=%1.monitor "
+                                           "source_name=%2 source_properties=device.description="
+                                           "Test-Microphone")
+                                .arg(kMicFeed, kMic)});
         if (!process_.waitForStarted(5000)) {
             error_ = "pulseaudio did not start";
             return false;
