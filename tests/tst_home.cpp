@@ -1,5 +1,6 @@
 // The home window in the real web engine, driven the way the service's home page drives it.
 #include "AppSettings.h"
+#include "BoxCloser.h"
 #include "DemoService.h"
 #include "DeviceInfo.h"
 #include "DeviceTestDlg.h"
@@ -8,22 +9,22 @@
 #include "Iconfont.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
-#include "BoxCloser.h"
-#include "LogCapture.h"
 #include "LocalHttpServer.h"
-#include "UrlSink.h"
-#include "PageScript.h"
-#include "WebTestMain.h"
+#include "LogCapture.h"
 #include "LogUtil.h"
+#include "PageScript.h"
 #include "PathUtil.h"
 #include "ThemeStyle.h"
-#include "WebEngineView.h"
+#include "UrlSink.h"
 #include "WebEnginePage.h"
+#include "WebEngineView.h"
+#include "WebTestMain.h"
 #include "XMessageBox.h"
 #include "XOverlayDlg.h"
 
 #include "BuildInfo.h"
 
+#include "ScratchFolders.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QJsonArray>
@@ -34,12 +35,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWebEnginePage>
 #include <QWebEngineHistory>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include "ScratchFolders.h"
 
 #include <QtTest>
 
@@ -581,7 +581,8 @@ void TestHome::foreignPageCannotCommand()
         " window.tried = true; });"
         "else window.tried = true;"
         "</script></head><body>another site</body></html>";
-    server.pages.insert("/other", QByteArray(otherPage).replace("%1", LocalHttpServer::channelScript()));
+    server.pages.insert("/other",
+                        QByteArray(otherPage).replace("%1", LocalHttpServer::channelScript()));
     QVERIFY(server.start());
     const QString other = server.url(QStringLiteral("/other"));
 
@@ -590,8 +591,8 @@ void TestHome::foreignPageCannotCommand()
     QVERIFY(home.waitShown());
     QWebEnginePage *page = home.webView()->page();
     if (bridgeCheckAlone) {
-        const auto scripts = page->scripts().findScripts(
-            QString::fromLatin1(WebEnginePage::serviceOnlyScript));
+        const auto scripts =
+            page->scripts().findScripts(QString::fromLatin1(WebEnginePage::serviceOnlyScript));
         QCOMPARE(scripts.size(), 1);
         page->scripts().remove(scripts.at(0));
     }
