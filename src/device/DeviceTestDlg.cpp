@@ -289,6 +289,24 @@ void DeviceTestDlg::applyTexts()
         widget->setToolTip(QFontMetrics(font).horizontalAdvance(text) > available ? text
                                                                                   : QString());
     }
+    // The labels of one column share one size, so a shrunk text does not stand out beside its
+    // neighbours.
+    const QList<QList<QWidget *>> columns = {
+        {labCamera, labMic, labSpeaker}, {labBeautyStyle, labBeauty, labWhiteness, labRuddiness}};
+    for (const QList<QWidget *> &column : columns) {
+        int smallest = 0;
+        for (QWidget *widget : column) {
+            const int size = fittedFontSizes.value(widget, 0);
+            if (size > 0 && (smallest == 0 || size < smallest)) {
+                smallest = size;
+            }
+        }
+        for (QWidget *widget : column) {
+            if (smallest > 0) {
+                fittedFontSizes.insert(widget, smallest);
+            }
+        }
+    }
     for (QWidget *widget : {static_cast<QWidget *>(labCamera), static_cast<QWidget *>(labMic),
                             static_cast<QWidget *>(labSpeaker)}) {
         widget->setStyleSheet(fontRule(widget));
