@@ -2,6 +2,7 @@
 // rendering into windows, the room of one, screen capture, and its threading promises.
 #include "PulseServer.h"
 #include "ScratchFolders.h"
+#include "WindowPixels.h"
 
 #include <brv_av.h>
 
@@ -155,44 +156,11 @@ TXView viewOf(QWidget *w)
     return reinterpret_cast<TXView>(w->winId());
 }
 
-QImage grab(QWidget *w)
-{
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(w->winId())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
-
-// Mean of red, green and blue over the picture.
-QVector<double> meanRgb(const QImage &img)
-{
-    double r = 0, g = 0, b = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            r += qRed(p);
-            g += qGreen(p);
-            b += qBlue(p);
-        }
-    const double n = double(img.width()) * img.height();
-    return {r / n, g / n, b / n};
-}
-
 // Equal but for what a round trip through YUV changes.
 bool near(QRgb a, QRgb b)
 {
     return qAbs(qRed(a) - qRed(b)) < 16 && qAbs(qGreen(a) - qGreen(b)) < 16 &&
            qAbs(qBlue(a) - qBlue(b)) < 16;
-}
-
-int nonBlack(const QImage &img)
-{
-    int n = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (qGray(img.pixel(x, y)) > 30)
-                ++n;
-    return n;
 }
 
 // A mono 16-bit WAV file of a 660 Hz tone at half scale.
@@ -343,15 +311,15 @@ private slots:
         QImage first;
         QVERIFY(QTest::qWaitFor(
             [&] {
-                first = grab(window.get());
-                return nonBlack(first) > first.width() * first.height() / 2;
+                first = grabNative(window.get());
+                return nonBlackPixels(first) > first.width() * first.height() / 2;
             },
             5000));
         // The picture fills the window and moves.
         QCOMPARE(first.size(), QSize(400, 225));
         QTest::qWait(300);
-        QVERIFY(grab(window.get()) != first);
-        const QVector<double> plain = meanRgb(grab(window.get()));
+        QVERIFY(grabNative(window.get()) != first);
+        const QVector<double> plain = meanRgb(grabNative(window.get()));
 
         cloud->setBeautyStyle(TRTCBeautyStyleNature, 9, 9, 9);
         // Whitening lifts the picture; reddening moves it towards red. A loaded machine (or a
@@ -359,7 +327,7 @@ private slots:
         QVector<double> beauty;
         QVERIFY2(QTest::qWaitFor(
                      [&] {
-                         beauty = meanRgb(grab(window.get()));
+                         beauty = meanRgb(grabNative(window.get()));
                          return beauty[1] > plain[1] + 10 &&
                                 beauty[0] - beauty[2] > plain[0] - plain[2] + 5;
                      },
@@ -369,11 +337,11 @@ private slots:
         // The picture follows the window's size.
         window->resize(200, 150);
         QTest::qWait(600);
-        const QImage small = grab(window.get());
+        const QImage small = grabNative(window.get());
         QCOMPARE(small.size(), QSize(200, 150));
         // 16:9 in 4:3: black borders above and below, the picture across the middle.
-        QCOMPARE(nonBlack(small.copy(0, 0, 200, 15)), 0);
-        QVERIFY(nonBlack(small.copy(0, 70, 200, 10)) > 200 * 10 / 2);
+        QCOMPARE(nonBlackPixels(small.copy(0, 0, 200, 15)), 0);
+        QVERIFY(nonBlackPixels(small.copy(0, 70, 200, 10)) > 200 * 10 / 2);
         QCOMPARE(dm->stopCameraDeviceTest(), 0);
     }
 
@@ -394,12 +362,13 @@ private slots:
         QCOMPARE(dm->startCameraDeviceTest(viewOf(view)), 0);
         QVERIFY(QTest::qWaitFor(
             [&] {
-                const QImage img = grab(view);
-                return nonBlack(img) > img.width() * img.height() / 2;
+                const QImage img = grabNative(view);
+                return nonBlackPixels(img) > img.width() * img.height() / 2;
             },
             5000));
         view->resize(160, 90);
-        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(view)) > 160 * 90 / 2; }, 3000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return nonBlackPixels(grabNative(view)) > 160 * 90 / 2; }, 3000));
         QCOMPARE(dm->stopCameraDeviceTest(), 0);
     }
 
@@ -441,9 +410,10 @@ private slots:
         ITRTCCloud *cloud = getTRTCShareInstance();
         auto window = videoWindow(320, 180);
         cloud->startLocalPreview(viewOf(window.get()));
-        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 2; }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return nonBlackPixels(grabNative(window.get())) > 320 * 180 / 2; }));
         // The test pattern's bottom band is darker than its bars above.
-        const QImage upright = grab(window.get());
+        const QImage upright = grabNative(window.get());
         QVERIFY(qGray(upright.pixel(160, 20)) > qGray(upright.pixel(160, 170)) + 40);
 
         // Turned by 90° a landscape picture stands in the middle of the landscape window.
@@ -451,15 +421,15 @@ private slots:
         render.rotation = TRTCVideoRotation90;
         cloud->setLocalRenderParams(render);
         QVERIFY(QTest::qWaitFor([&] {
-            const QImage img = grab(window.get());
-            return nonBlack(img.copy(0, 0, 40, 180)) == 0 &&
-                   nonBlack(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
+            const QImage img = grabNative(window.get());
+            return nonBlackPixels(img.copy(0, 0, 40, 180)) == 0 &&
+                   nonBlackPixels(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
         }));
         // Upside down: the dark band moves to the top.
         render.rotation = TRTCVideoRotation180;
         cloud->setLocalRenderParams(render);
         QVERIFY(QTest::qWaitFor([&] {
-            const QImage img = grab(window.get());
+            const QImage img = grabNative(window.get());
             return qGray(img.pixel(160, 170)) > qGray(img.pixel(160, 10)) + 40;
         }));
         cloud->setLocalRenderParams(TRTCRenderParams{});
@@ -475,12 +445,13 @@ private slots:
         cloud->setVideoEncoderParam(enc);
         cloud->setBeautyStyle(TRTCBeautyStyleSmooth, 0, 0, 0);
         cloud->startLocalPreview(viewOf(window.get()));
-        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 2; }));
-        QVERIFY(nonBlack(grab(window.get()).copy(0, 0, 20, 180)) > 20 * 180 / 2);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return nonBlackPixels(grabNative(window.get())) > 320 * 180 / 2; }));
+        QVERIFY(nonBlackPixels(grabNative(window.get()).copy(0, 0, 20, 180)) > 20 * 180 / 2);
 
         // Smoothing softens the pattern's sharp edges: the steps between neighbours get lower.
         auto edges = [&] {
-            const QImage img = grab(window.get());
+            const QImage img = grabNative(window.get());
             qint64 steps = 0;
             for (int y = 10; y < 170; y += 5) {
                 int highest = 0;
@@ -502,9 +473,9 @@ private slots:
         enc.videoResolution = TRTCVideoResolution_640_480;
         cloud->setVideoEncoderParam(enc);
         QVERIFY(QTest::qWaitFor([&] {
-            const QImage img = grab(window.get());
-            return nonBlack(img.copy(0, 0, 20, 180)) == 0 &&
-                   nonBlack(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
+            const QImage img = grabNative(window.get());
+            return nonBlackPixels(img.copy(0, 0, 20, 180)) == 0 &&
+                   nonBlackPixels(img.copy(150, 0, 20, 180)) > 20 * 180 / 2;
         }));
 
         // Hidden and shown again, the window gets the picture again.
@@ -512,7 +483,8 @@ private slots:
         QTest::qWait(200);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(QTest::qWaitFor([&] { return nonBlack(grab(window.get())) > 320 * 180 / 3; }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return nonBlackPixels(grabNative(window.get())) > 320 * 180 / 3; }));
 
         // No event reaches a sink once the instance is gone, even with events in flight.
         Sink sink;
@@ -609,14 +581,14 @@ private slots:
         cloud->startLocalPreview(viewOf(previewWindow.get()));
         QCOMPARE(cloud->getDeviceManager()->startCameraDeviceTest(viewOf(testWindow.get())), 0);
         auto drawn = [](QWidget *w) {
-            return nonBlack(grab(w)) > 200 * 112 / 2;
+            return nonBlackPixels(grabNative(w)) > 200 * 112 / 2;
         };
         QVERIFY(
             QTest::qWaitFor([&] { return drawn(previewWindow.get()) && drawn(testWindow.get()); }));
         cloud->stopLocalPreview();
-        const QImage before = grab(testWindow.get());
+        const QImage before = grabNative(testWindow.get());
         QTest::qWait(300);
-        QVERIFY(grab(testWindow.get()) != before); // still moving
+        QVERIFY(grabNative(testWindow.get()) != before); // still moving
         cloud->getDeviceManager()->stopCameraDeviceTest();
 
         // In the room a screen capture is the sub stream; leaving the room ends it, and says so.
@@ -854,7 +826,7 @@ private slots:
         cloud->startScreenCapture(viewOf(preview.get()), TRTCVideoStreamTypeSub, &enc);
         QVERIFY(sink.waitFor("onScreenCaptureStarted"));
         QVERIFY(QTest::qWaitFor([&] {
-            const QImage img = grab(preview.get());
+            const QImage img = grabNative(preview.get());
             return near(img.pixel(80, 45), qRgb(200, 30, 40)) &&
                    near(img.pixel(10, 10), qRgb(200, 30, 40));
         }));
