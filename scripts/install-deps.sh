@@ -11,10 +11,13 @@ packages=(
   libqt5websockets5-dev libqt5webchannel5-dev libssl-dev libxcb1-dev
   # the IM SDK's XMPP engine, and the class server (Prosody with SQLite storage)
   libstrophe-dev prosody prosody-modules lua-dbi-sqlite3 lua-unbound
-  # the audio/video SDK: GStreamer with its X11 and PulseAudio elements
+  # the audio/video SDK: GStreamer with its X11 and PulseAudio elements, webrtcbin and its ICE
+  # agent for the rooms, and the media server of the class (Janus); ip(8) for the tests'
+  # private network
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libx11-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x gstreamer1.0-gl
-  gstreamer1.0-pulseaudio
+  gstreamer1.0-pulseaudio gstreamer1.0-plugins-bad gstreamer1.0-nice
+  libgstreamer-plugins-bad1.0-dev libnice-dev janus iproute2
   # run: the web engine's fonts, also for Chinese, Japanese and Korean texts
   fonts-dejavu-core fonts-noto-cjk
   # run: the device test plays its sound through Qt Multimedia's GStreamer service

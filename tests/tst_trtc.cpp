@@ -14,6 +14,8 @@
 #include <QMutex>
 #include <QSettings>
 #include <QThread>
+#include <QWebSocket>
+#include <QWebSocketServer>
 #include <QWidget>
 #include <QtConcurrent>
 #include <QtTest>
@@ -89,6 +91,7 @@ private slots:
     void deviceMenus();
     void callbacksComeFromTheSdkAndStopAtRemoval();
     void callbackLogLines();
+    void roomServerFromEnvironmentThenSetting();
 };
 
 void TestTrtc::initTestCase()
@@ -423,6 +426,66 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     TestTrtc test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void TestTrtc::roomServerFromEnvironmentThenSetting()
+{
+    // Two stand-in media servers on loopback; which one the room speaks to tells where the
+    // address came from.
+    QStringList contacted;
+    QWebSocketServer fromSetting(QStringLiteral("setting"), QWebSocketServer::NonSecureMode);
+    QWebSocketServer fromEnvironment(QStringLiteral("env"), QWebSocketServer::NonSecureMode);
+    for (QWebSocketServer *server : {&fromSetting, &fromEnvironment}) {
+        QVERIFY(server->listen(QHostAddress::LocalHost, 0));
+        connect(server, &QWebSocketServer::newConnection, this, [server, &contacted] {
+            QWebSocket *socket = server->nextPendingConnection();
+            connect(socket, &QWebSocket::textMessageReceived, server,
+                    [server, &contacted] { contacted << server->serverName(); });
+        });
+    }
+    auto url = [](const QWebSocketServer &server) {
+        return QStringLiteral("ws://127.0.0.1:%1/").arg(server.serverPort());
+    };
+    class EnterSink : public TrtcCallback
+    {
+    public:
+        void onEnterRoom(int result) override { entered = result; }
+        void onExitRoom(int) override { ++exited; }
+        std::atomic<int> entered{0};
+        std::atomic<int> exited{0};
+    } sink;
+    TrtcUtil *trtc = TrtcUtil::instance();
+    trtc->addCallback(&sink);
+    auto enter = [trtc] {
+        trtc->enterRoom(1400000001, 77, QStringLiteral("u1"), QStringLiteral("sig"),
+                        TrtcRoom::cameraStreamId(77, QStringLiteral("u1")));
+    };
+
+    // Neither: the room of one, entered at once.
+    qunsetenv("BRV_AV_SERVER");
+    QCOMPARE(TrtcRoom::avServer(), QString());
+    enter();
+    QTRY_VERIFY(sink.entered.load() > 0);
+    trtc->exitRoom();
+    QTRY_COMPARE(sink.exited.load(), 1);
+    QVERIFY(contacted.isEmpty());
+
+    AppSettings::setValue(AppSettingsKey::avServer, url(fromSetting));
+    enter();
+    QTRY_COMPARE(contacted, QStringList{QStringLiteral("setting")});
+    trtc->exitRoom();
+    QTRY_COMPARE(sink.exited.load(), 2);
+
+    // The environment wins over the setting.
+    qputenv("BRV_AV_SERVER", url(fromEnvironment).toUtf8());
+    contacted.clear();
+    enter();
+    QTRY_VERIFY(contacted.contains(QStringLiteral("env")));
+    QVERIFY(!contacted.contains(QStringLiteral("setting")));
+    trtc->exitRoom();
+    QTRY_COMPARE(sink.exited.load(), 3);
+    qunsetenv("BRV_AV_SERVER");
+    trtc->removeCallback(&sink);
 }
 
 #include "tst_trtc.moc"

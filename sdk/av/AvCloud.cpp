@@ -1,5 +1,9 @@
 #include "AvCloud.h"
 
+#include "AvJson.h"
+#include "JanusRoom.h"
+
+#include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
@@ -125,6 +129,7 @@ Cloud::~Cloud()
     // Events first: one running now may still call in, while everything is alive.
     dispatcher_.shutdown();
     engine_.run([this] {
+        room_.reset();
         stopVideo(preview_);
         stopVideo(cameraTest_);
         stopVideo(capture_);
@@ -164,54 +169,161 @@ void Cloud::enterRoom(const TRTCParams &params, TRTCAppScene scene)
     const auto started = std::chrono::steady_clock::now();
     const std::string userId = params.userId ? params.userId : "";
     engine_.run([&] {
-        if (!room_)
-            room_ = std::make_unique<LocalRoom>();
+        if (inRoom_) {
+            // A second enterRoom moves to the other room.
+            leaveRoomMedia();
+            inRoom_ = false;
+        }
+        if (room_)
+            room_->exit();
+        if (!room_ || roomServer_ != server_) {
+            room_.reset();
+            roomServer_ = server_;
+            if (server_.empty())
+                room_ = std::make_unique<LocalRoom>();
+            else
+                room_ = std::make_unique<JanusRoom>(engine_, dispatcher_, *this, taps_, server_);
+        }
+        enterStarted_ = started;
+        enteringUser_ = userId;
         const int result = room_->enter(params, scene);
-        if (result != 0) {
-            dispatcher_.emit([result](ITRTCCloudCallback &sink) { sink.onEnterRoom(result); });
-            return;
-        }
-        userId_ = userId;
-        inRoom_ = true;
-        for (Video *v : {preview_.get(), cameraTest_.get()}) {
-            if (v && v->pipe) {
-                if (GstElement *clock = v->pipe->byName("clock"))
-                    g_object_set(clock, "text", overlayText().c_str(), nullptr);
-            }
-        }
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - started)
-                                 .count();
-        const int ms = int(std::max<long long>(1, elapsed));
-        dispatcher_.emit([ms](ITRTCCloudCallback &sink) { sink.onEnterRoom(ms); });
-        // What already runs is published from now on.
-        if (preview_ && preview_->firstFrame)
-            dispatcher_.emit([](ITRTCCloudCallback &sink) {
-                sink.onSendFirstLocalVideoFrame(TRTCVideoStreamTypeBig);
-            });
-        if (localAudio_ && localAudio_->firstFrame)
-            dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onSendFirstLocalAudioFrame(); });
-        if (capture_ && capture_->firstFrame)
-            dispatcher_.emit([](ITRTCCloudCallback &sink) {
-                sink.onSendFirstLocalVideoFrame(TRTCVideoStreamTypeSub);
-            });
+        if (result != RoomBackend::kPending)
+            roomEntered(result == 0 ? 1 : result);
     });
+}
+
+void Cloud::roomEntered(int result)
+{
+    if (result < 0) {
+        dispatcher_.emit([result](ITRTCCloudCallback &sink) { sink.onEnterRoom(result); });
+        return;
+    }
+    userId_ = enteringUser_;
+    inRoom_ = true;
+    for (Video *v : {preview_.get(), cameraTest_.get()}) {
+        if (v && v->pipe) {
+            if (GstElement *clock = v->pipe->byName("clock"))
+                g_object_set(clock, "text", overlayText().c_str(), nullptr);
+        }
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - enterStarted_)
+                             .count();
+    const int ms = int(std::max<long long>(1, elapsed));
+    dispatcher_.emit([ms](ITRTCCloudCallback &sink) { sink.onEnterRoom(ms); });
+    // What already runs is published from now on.
+    if (preview_ && preview_->firstFrame)
+        dispatcher_.emit([](ITRTCCloudCallback &sink) {
+            sink.onSendFirstLocalVideoFrame(TRTCVideoStreamTypeBig);
+        });
+    if (localAudio_ && localAudio_->firstFrame)
+        dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onSendFirstLocalAudioFrame(); });
+    if (capture_ && capture_->firstFrame)
+        dispatcher_.emit([](ITRTCCloudCallback &sink) {
+            sink.onSendFirstLocalVideoFrame(TRTCVideoStreamTypeSub);
+        });
+    room_->setEncoder(encoder_, screenEncoder_);
+    room_->setPlayoutVolume(playoutVolume_);
+    room_->setVolumeEvaluation(volumeEvaluation_, volumeInterval_);
+    mediaChanged();
+}
+
+void Cloud::leaveRoomMedia()
+{
+    if (capture_) {
+        stopVideo(capture_);
+        dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
+    }
+}
+
+void Cloud::roomEnded(int reason)
+{
+    if (!inRoom_)
+        return;
+    leaveRoomMedia();
+    inRoom_ = false;
+    dispatcher_.emit([reason](ITRTCCloudCallback &sink) { sink.onExitRoom(reason); });
+}
+
+void Cloud::mediaChanged()
+{
+    if (inRoom_ && room_)
+        room_->localMediaChanged(preview_ && !localVideoMuted_, localAudio_ != nullptr,
+                                 capture_ != nullptr && !capturePaused_);
 }
 
 void Cloud::exitRoom()
 {
     engine_.run([&] {
-        if (inRoom_) {
-            if (capture_) {
-                stopVideo(capture_);
-                dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
-            }
-            if (room_)
-                room_->exit();
-        }
+        if (inRoom_)
+            leaveRoomMedia();
+        if (room_)
+            room_->exit();
         inRoom_ = false;
         dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onExitRoom(0); });
     });
+}
+
+GstElement *Cloud::makeWindowRender(TXView view, RenderTarget &target)
+{
+    const auto window = reinterpret_cast<unsigned long>(view);
+    target.window = window;
+    if (window) {
+        const int depth = x_.windowDepth(window);
+        int w = 0;
+        int h = 0;
+        if (depth && depth != x_.rootDepth() && x_.windowSize(window, w, h))
+            target.child = x_.createChildWindow(window, w, h);
+    }
+    return makeRenderBin(target.child ? reinterpret_cast<TXView>(target.child) : view, &target.fit,
+                         &target.sinkName);
+}
+
+void Cloud::followWindow(Pipeline &pipe, const RenderTarget &target)
+{
+    if (!target.window)
+        return;
+    pipe.followWindow(&x_, target.window, target.fit);
+    pipe.setDrawWindow(target.child);
+}
+
+GstElement *Cloud::makeSpeakerSink()
+{
+    std::string id;
+    GstDevice *device = devices_.selected(TXMediaDeviceTypeSpeaker, &id);
+    GstElement *sink = device ? gst_device_create_element(device, nullptr) : nullptr;
+    if (device)
+        gst_object_unref(device);
+    if (!sink) {
+        // The silent speaker still plays in time, so the sound's pace is real.
+        sink = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(sink, "sync", TRUE, nullptr);
+    }
+    return sink;
+}
+
+GstElement *Cloud::addTap(GstElement *pipeline, GstElement *after, MediaTap *tap)
+{
+    GstElement *tee = gst_element_factory_make("tee", nullptr);
+    GstElement *queue = gst_element_factory_make("queue", nullptr);
+    GstElement *sink = gst_element_factory_make("appsink", nullptr);
+    g_object_set(queue, "max-size-buffers", 2, "max-size-time", guint64(0), "max-size-bytes", 0,
+                 "leaky", 2, nullptr);
+    g_object_set(sink, "sync", FALSE, "async", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
+    GstAppSinkCallbacks callbacks = {};
+    callbacks.new_sample = [](GstAppSink *appsink, gpointer data) -> GstFlowReturn {
+        GstSample *sample = gst_app_sink_pull_sample(appsink);
+        if (sample) {
+            static_cast<MediaTap *>(data)->push(sample);
+            gst_sample_unref(sample);
+        }
+        return GST_FLOW_OK;
+    };
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, tap, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), tee, queue, sink, nullptr);
+    gst_element_link(after, tee);
+    gst_element_link_many(tee, queue, sink, nullptr);
+    return tee;
 }
 
 void Cloud::switchRole(TRTCRoleType)
@@ -346,7 +458,12 @@ std::unique_ptr<Cloud::Video> Cloud::makeCameraVideo(VideoKind kind, TXView view
     GstElement *encoder = gst_element_factory_make("capsfilter", "encoder");
     GstElement *flip = gst_element_factory_make("videoflip", "flip");
     gst_bin_add_many(GST_BIN(pipeline), source, encoder, flip, nullptr);
-    gst_element_link_many(source, encoder, flip, nullptr);
+    gst_element_link(source, encoder);
+    // The preview's frames, before the local flip, are what the room publishes.
+    if (kind == VideoKind::Preview)
+        gst_element_link(addTap(pipeline, encoder, &taps_.camera), flip);
+    else
+        gst_element_link(encoder, flip);
     if (GstElement *clock = gst_bin_get_by_name(GST_BIN(source), "clock")) {
         g_object_set(clock, "text", overlayText().c_str(), nullptr);
         gst_object_unref(clock);
@@ -418,28 +535,53 @@ void Cloud::startLocalPreview(TXView rendView)
         preview_ = makeCameraVideo(VideoKind::Preview, rendView, &error);
         if (error)
             emitError(TXLiteAVError(error), "the camera did not start");
+        mediaChanged();
     });
 }
 
 void Cloud::stopLocalPreview()
 {
-    engine_.run([&] { stopVideo(preview_); });
+    engine_.run([&] {
+        stopVideo(preview_);
+        mediaChanged();
+    });
 }
 
 void Cloud::muteLocalVideo(TRTCVideoStreamType, bool mute)
 {
-    // The room of one publishes nothing; the flag is kept for the room's sake.
-    engine_.run([&] { localVideoMuted_ = mute; });
+    // A muted camera is not published: the others see its video become unavailable.
+    engine_.run([&] {
+        localVideoMuted_ = mute;
+        mediaChanged();
+    });
 }
 
-void Cloud::startRemoteView(const char *, TRTCVideoStreamType, TXView)
+void Cloud::startRemoteView(const char *userId, TRTCVideoStreamType streamType, TXView rendView)
 {
-    // Nobody else is in a room of one: there is no remote picture to draw.
+    // In a room of one nobody else is there: the room back end has nothing to draw.
+    const std::string user = userId ? userId : "";
+    engine_.run([&] {
+        if (room_ && !user.empty())
+            room_->startRemoteView(user, streamType, rendView);
+    });
 }
 
-void Cloud::stopRemoteView(const char *, TRTCVideoStreamType) {}
+void Cloud::stopRemoteView(const char *userId, TRTCVideoStreamType streamType)
+{
+    const std::string user = userId ? userId : "";
+    engine_.run([&] {
+        if (room_)
+            room_->stopRemoteView(user, streamType);
+    });
+}
 
-void Cloud::stopAllRemoteView() {}
+void Cloud::stopAllRemoteView()
+{
+    engine_.run([&] {
+        if (room_)
+            room_->stopAllRemoteView();
+    });
+}
 
 void Cloud::muteRemoteVideoStream(const char *, TRTCVideoStreamType, bool) {}
 
@@ -449,6 +591,8 @@ void Cloud::setVideoEncoderParam(const TRTCVideoEncParam &params)
         encoder_ = params;
         if (preview_)
             applyEncoder(*preview_);
+        if (room_)
+            room_->setEncoder(encoder_, screenEncoder_);
     });
 }
 
@@ -562,8 +706,22 @@ std::unique_ptr<Cloud::Audio> Cloud::makeAudio(AudioKind kind, uint32_t interval
     if (speaker && deviceElement) {
         sink = deviceElement;
         deviceElement = nullptr;
+    } else if (kind == AudioKind::LocalAudio) {
+        // The capture's sound, for the room to publish.
+        sink = gst_element_factory_make("appsink", nullptr);
+        g_object_set(sink, "sync", FALSE, "async", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
+        GstAppSinkCallbacks callbacks = {};
+        callbacks.new_sample = [](GstAppSink *appsink, gpointer data) -> GstFlowReturn {
+            GstSample *sample = gst_app_sink_pull_sample(appsink);
+            if (sample) {
+                static_cast<MediaTap *>(data)->push(sample);
+                gst_sample_unref(sample);
+            }
+            return GST_FLOW_OK;
+        };
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &taps_.microphone, nullptr);
     } else {
-        // The silent speaker, or the end of a capture.
+        // The silent speaker, or the end of a test capture.
         sink = gst_element_factory_make("fakesink", nullptr);
         g_object_set(sink, "sync", speaker ? TRUE : FALSE, nullptr);
     }
@@ -695,12 +853,16 @@ void Cloud::startLocalAudio(TRTCAudioQuality)
         localAudio_ = makeAudio(AudioKind::LocalAudio, volumeInterval_, {}, &error);
         if (error)
             emitError(TXLiteAVError(error), "the microphone did not start");
+        mediaChanged();
     });
 }
 
 void Cloud::stopLocalAudio()
 {
-    engine_.run([&] { stopAudio(localAudio_); });
+    engine_.run([&] {
+        stopAudio(localAudio_);
+        mediaChanged();
+    });
 }
 
 void Cloud::muteLocalAudio(bool mute)
@@ -712,9 +874,22 @@ void Cloud::muteLocalAudio(bool mute)
     });
 }
 
-void Cloud::muteRemoteAudio(const char *, bool) {}
+void Cloud::muteRemoteAudio(const char *userId, bool mute)
+{
+    const std::string user = userId ? userId : "";
+    engine_.run([&] {
+        if (room_)
+            room_->muteRemoteAudio(user, mute);
+    });
+}
 
-void Cloud::muteAllRemoteAudio(bool) {}
+void Cloud::muteAllRemoteAudio(bool mute)
+{
+    engine_.run([&] {
+        if (room_)
+            room_->muteAllRemoteAudio(mute);
+    });
+}
 
 void Cloud::enableAudioVolumeEvaluation(bool enable, const TRTCAudioVolumeEvaluateParams &params)
 {
@@ -727,13 +902,19 @@ void Cloud::enableAudioVolumeEvaluation(bool enable, const TRTCAudioVolumeEvalua
             if (GstElement *level = localAudio_->pipe->byName("level"))
                 g_object_set(level, "interval", guint64(volumeInterval_) * GST_MSECOND, nullptr);
         }
+        if (room_ && inRoom_)
+            room_->setVolumeEvaluation(volumeEvaluation_, volumeInterval_);
     });
 }
 
 void Cloud::setAudioPlayoutVolume(int volume)
 {
     // What the room plays out: nothing in a room of one, but the value holds for later.
-    engine_.run([&] { playoutVolume_ = std::clamp(volume, 0, 100); });
+    engine_.run([&] {
+        playoutVolume_ = std::clamp(volume, 0, 100);
+        if (room_)
+            room_->setPlayoutVolume(playoutVolume_);
+    });
 }
 
 int Cloud::getAudioPlayoutVolume()
@@ -913,7 +1094,7 @@ std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
                  guint(area.y + area.height - 1), nullptr);
     gst_bin_add_many(GST_BIN(pipeline), source, convert, encoder, nullptr);
     gst_element_link_many(source, convert, encoder, nullptr);
-    finishVideo(*video, pipeline, encoder);
+    finishVideo(*video, pipeline, addTap(pipeline, encoder, &taps_.screen));
     applyEncoder(*video);
     Video *raw = video.get();
     video->pipe->onError = [this, raw](GstElement *, const std::string &text) {
@@ -932,6 +1113,7 @@ std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
                     return;
                 stopVideo(capture_);
                 dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(1); });
+                mediaChanged();
             });
             return false;
         });
@@ -952,14 +1134,19 @@ void Cloud::startScreenCapture(TXView rendView, TRTCVideoStreamType, TRTCVideoEn
         if (wasRunning)
             dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
         const TRTCVideoEncParam cameraEncoder = encoder_;
-        if (encParam)
+        if (encParam) {
             encoder_ = *encParam;
+            screenEncoder_ = *encParam;
+        }
         int error = 0;
         capture_ = makeScreenVideo(rendView, &error);
         encoder_ = cameraEncoder;
         capturePaused_ = false;
         if (error)
             emitError(TXLiteAVError(error), "the screen capture did not start");
+        if (room_)
+            room_->setEncoder(encoder_, screenEncoder_);
+        mediaChanged();
     });
 }
 
@@ -970,6 +1157,7 @@ void Cloud::pauseScreenCapture()
             return;
         gst_element_set_state(capture_->pipe->element(), GST_STATE_PAUSED);
         capturePaused_ = true;
+        mediaChanged();
         dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCapturePaused(0); });
     });
 }
@@ -981,6 +1169,7 @@ void Cloud::resumeScreenCapture()
             return;
         gst_element_set_state(capture_->pipe->element(), GST_STATE_PLAYING);
         capturePaused_ = false;
+        mediaChanged();
         dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureResumed(0); });
     });
 }
@@ -992,6 +1181,7 @@ void Cloud::stopScreenCapture()
             return;
         stopVideo(capture_);
         dispatcher_.emit([](ITRTCCloudCallback &sink) { sink.onScreenCaptureStoped(0); });
+        mediaChanged();
     });
 }
 
@@ -1010,6 +1200,27 @@ void Cloud::startSpeedTest(uint32_t, const char *, const char *)
 }
 
 void Cloud::stopSpeedTest() {}
+
+void Cloud::callExperimentalAPI(const char *jsonStr)
+{
+    bool ok = false;
+    const Json call = Json::parse(jsonStr ? jsonStr : "", &ok);
+    const std::string api = call["api"].str();
+    if (ok && api == "setServer" && call["params"].isObject()) {
+        std::string url = call["params"]["url"].str();
+        bool tls = false;
+        std::string host;
+        unsigned port = 0;
+        std::string path;
+        if (url.empty() || WebSocket::parseUrl(url, tls, host, port, path)) {
+            // Takes effect at the next enterRoom; a room in progress keeps its server.
+            engine_.run([&] { server_ = url; });
+            return;
+        }
+    }
+    emitWarning(TXLiteAVWarning(WARNING_ROOM_SIGNALLING_BAD),
+                "callExperimentalAPI: unknown call or bad parameters");
+}
 
 const char *Cloud::getSDKVersion()
 {

@@ -1,11 +1,12 @@
 // The SDK object: local media on GStreamer, driven on the engine thread, with its events
-// delivered by the dispatcher. The room is a back end behind RoomBackend; this build has the
-// room of one, without a server.
+// delivered by the dispatcher. The room is a back end behind RoomBackend: the room of one
+// without a server, or a Janus VideoRoom when a server is configured.
 #pragma once
 
 #include "AvDevices.h"
 #include "AvEngine.h"
 #include "AvPipeline.h"
+#include "AvRoom.h"
 #include "AvScreen.h"
 #include "AvVideo.h"
 
@@ -16,16 +17,6 @@
 
 namespace brvav {
 
-/// What a room back end is asked to do; its answers come back as SDK events.
-class RoomBackend
-{
-public:
-    virtual ~RoomBackend() = default;
-    /// 0 when the room was entered, else an error code (onEnterRoom carries it).
-    virtual int enter(const liteav::TRTCParams &params, liteav::TRTCAppScene scene) = 0;
-    virtual void exit() = 0;
-};
-
 /// The room without a server: the user is its only participant.
 class LocalRoom : public RoomBackend
 {
@@ -34,7 +25,7 @@ public:
     void exit() override {}
 };
 
-class Cloud : public liteav::ITRTCCloud, public DeviceHost
+class Cloud : public liteav::ITRTCCloud, public DeviceHost, public RoomHost
 {
 public:
     Cloud();
@@ -97,6 +88,7 @@ public:
     void startSpeedTest(uint32_t sdkAppId, const char *userId, const char *userSig) override;
     void stopSpeedTest() override;
     const char *getSDKVersion() override;
+    void callExperimentalAPI(const char *jsonStr) override;
 
     // DeviceHost
     int startCameraTest(liteav::TXView view) override;
@@ -107,6 +99,13 @@ public:
     int stopSpeakerTest() override;
     void selectedDeviceChanged(liteav::TXMediaDeviceType type) override;
     void deviceVolumeChanged(liteav::TXMediaDeviceType type) override;
+
+    // RoomHost
+    void roomEntered(int result) override;
+    void roomEnded(int reason) override;
+    GstElement *makeWindowRender(liteav::TXView view, RenderTarget &target) override;
+    void followWindow(Pipeline &pipe, const RenderTarget &target) override;
+    GstElement *makeSpeakerSink() override;
 
 private:
     enum class VideoKind { Preview, CameraTest, Screen };
@@ -146,6 +145,9 @@ private:
     void emitError(liteav::TXLiteAVError code, const std::string &text);
     void emitWarning(liteav::TXLiteAVWarning code, const std::string &text);
     std::string overlayText() const;
+    GstElement *addTap(GstElement *pipeline, GstElement *after, MediaTap *tap);
+    void mediaChanged();
+    void leaveRoomMedia();
 
     Engine engine_;
     Dispatcher dispatcher_;
@@ -177,9 +179,15 @@ private:
     bool targetMouse_ = true;
     bool capturePaused_ = false;
 
+    MediaTaps taps_;
     std::unique_ptr<RoomBackend> room_;
+    std::string roomServer_; // the server room_ speaks to; empty for the room of one
+    std::string server_;     // the server the next enterRoom uses
+    std::chrono::steady_clock::time_point enterStarted_;
+    std::string enteringUser_;
     std::atomic<bool> inRoom_{false};
     std::string userId_;
+    liteav::TRTCVideoEncParam screenEncoder_;
 };
 
 } // namespace brvav

@@ -226,6 +226,10 @@ enum TXLiteAVWarning {
     WARNING_MICROPHONE_DEVICE_EMPTY = 1201,
     WARNING_SPEAKER_DEVICE_EMPTY = 1202,
     WARNING_VIDEO_RENDER_FAIL = 2110,
+    /// The media server sent a message that could not be read; it was ignored.
+    WARNING_ROOM_SIGNALLING_BAD = 6001,
+    /// A published or played stream failed in the media engine.
+    WARNING_ROOM_MEDIA = 6002,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -717,6 +721,14 @@ public:
 
     /// "brimvale-av <version> (GStreamer <version>)".
     virtual const char *getSDKVersion() = 0;
+
+    /// Settings outside the classic interface, as JSON {"api": NAME, "params": {...}}:
+    ///   {"api": "setServer", "params": {"url": "ws://host:8188/"}}  the Janus VideoRoom server
+    ///       that the next enterRoom joins (its WebSocket API); an empty url gives the room of
+    ///       one, without a server. The user signature then carries the server's token (a JWT
+    ///       whose payload has a "janus" claim).
+    /// Unknown or malformed calls raise onWarning and change nothing.
+    virtual void callExperimentalAPI(const char *jsonStr) = 0;
 };
 
 } // namespace liteav

@@ -30,6 +30,8 @@ constexpr QLatin1String currentLang = key("lang/current");
 constexpr QLatin1String homeMaxWindow = key("HomeDlg/MaxWindow");
 // The IM server the client signs in to; absent: the SDK runs embedded.
 constexpr QLatin1String imServer = key("imServer");
+// The media server (Janus WebSocket URL) of the class's rooms; absent: the SDK's room of one.
+constexpr QLatin1String avServer = key("avServer");
 // INI file "brimvale.ini" beside the executable, or in the per-user settings folder where the
 // executable's folder is not writable (AppSettings::iniFilePath()).
 constexpr QLatin1String currTheme = key("skin/currTheme");

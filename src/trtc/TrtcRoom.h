@@ -15,4 +15,8 @@ public:
 
     // The stream id of a user's camera in a room.
     static QString cameraStreamId(uint32_t roomId, const QString &userId);
+
+    // The media server the room is on: the environment variable BRV_AV_SERVER, else the settings
+    // key "avServer"; empty for the SDK's room of one.
+    static QString avServer();
 };
