@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
@@ -230,6 +231,88 @@ QJsonObject success(const QJsonObject &request, qint64 id)
 void reply(QWebSocket *socket, const QJsonObject &message)
 {
     socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson()));
+}
+
+// A moderator's connection to the media server, as a service's back office would hold one:
+// plain Janus API requests, each answered before the next.
+class JanusClient
+{
+public:
+    JanusClient(const QString &url, const QString &token) : m_token(token)
+    {
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &t) {
+            m_inbox << QJsonDocument::fromJson(t.toUtf8()).object();
+        });
+        QNetworkRequest request{QUrl(url)};
+        request.setRawHeader("Sec-WebSocket-Protocol", "janus-protocol");
+        m_socket.open(request);
+    }
+    QJsonObject call(QJsonObject message)
+    {
+        const QString transaction = QStringLiteral("m%1").arg(++m_count);
+        message.insert("transaction", transaction);
+        message.insert("token", m_token);
+        if (m_session)
+            message.insert("session_id", m_session);
+        if (!QTest::qWaitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; },
+                             5000))
+            return {};
+        m_socket.sendTextMessage(
+            QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+        QJsonObject answer;
+        // An empty answer after the wait is the caller's failure to report.
+        (void)QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject &m : m_inbox) {
+                    if (m.value("transaction") == transaction && m.value("janus") != "ack")
+                        answer = m;
+                }
+                return !answer.isEmpty();
+            },
+            5000);
+        return answer;
+    }
+    // A videoroom request on a fresh handle.
+    QJsonObject room(const QJsonObject &body)
+    {
+        if (!m_session)
+            m_session = call({{"janus", "create"}}).value("data").toObject().value("id").toDouble();
+        if (!m_handle)
+            m_handle = call({{"janus", "attach"}, {"plugin", "janus.plugin.videoroom"}})
+                           .value("data")
+                           .toObject()
+                           .value("id")
+                           .toDouble();
+        return call({{"janus", "message"}, {"handle_id", m_handle}, {"body", body}})
+            .value("plugindata")
+            .toObject()
+            .value("data")
+            .toObject();
+    }
+
+    QString journal() const
+    {
+        QStringList lines{m_socket.errorString()};
+        for (const QJsonObject &m : m_inbox)
+            lines << QString::fromUtf8(QJsonDocument(m).toJson(QJsonDocument::Compact));
+        return lines.join(QLatin1Char('\n'));
+    }
+
+private:
+    QWebSocket m_socket;
+    QString m_token;
+    QList<QJsonObject> m_inbox;
+    int m_count = 0;
+    double m_session = 0;
+    double m_handle = 0;
+};
+
+// The media server's token inside a user signature (the JWT's "janus" claim).
+QString janusToken(const QString &sig)
+{
+    const QByteArray payload =
+        QByteArray::fromBase64(sig.section('.', 1, 1).toUtf8(), QByteArray::Base64UrlEncoding);
+    return QJsonDocument::fromJson(payload).object().value("janus").toString();
 }
 
 } // namespace
@@ -468,6 +551,46 @@ private slots:
         QVERIFY(
             QTest::qWaitFor([&] { return smpteBarsSeen(grabNative(window.get())) >= 6; }, 5000));
         QCOMPARE(m_sink->named("onConnectionLost").size(), 1);
+        m_cloud->exitRoom();
+        QVERIFY(m_sink->waitFor("onExitRoom"));
+    }
+
+    // The server removes B (onExitRoom(1)), then dissolves a room B is in (onExitRoom(2)); a
+    // signature without the media server's token is refused.
+    void removedDissolvedAndRefused()
+    {
+        if (!serverMode())
+            QSKIP("no server to act");
+        const uint32_t room = 5104;
+        enter(m_cloud, "student-b", room, sign("student-b"));
+        QVERIFY(m_sink->waitFor("onEnterRoom"));
+        JanusClient moderator(m_server, janusToken(sign("moderator")));
+        const QJsonArray people =
+            moderator.room({{"request", "listparticipants"}, {"room", int(room)}})
+                .value("participants")
+                .toArray();
+        double id = 0;
+        for (const QJsonValue &p : people) {
+            if (p.toObject().value("display") == "student-b")
+                id = p.toObject().value("id").toDouble();
+        }
+        QVERIFY2(id > 0, qPrintable(moderator.journal()));
+        moderator.room({{"request", "kick"}, {"room", int(room)}, {"id", id}});
+        QVERIFY(m_sink->waitFor("onExitRoom"));
+        QCOMPARE(m_sink->named("onExitRoom").value(0).a, qint64(1));
+
+        m_sink->clear();
+        enter(m_cloud, "student-b", room + 1, sign("student-b"));
+        QVERIFY(m_sink->waitFor("onEnterRoom"));
+        QVERIFY(m_sink->named("onEnterRoom").value(0).a > 0);
+        moderator.room({{"request", "destroy"}, {"room", int(room + 1)}});
+        QVERIFY(m_sink->waitFor("onExitRoom"));
+        QCOMPARE(m_sink->named("onExitRoom").value(0).a, qint64(2));
+
+        m_sink->clear();
+        enter(m_cloud, "student-b", room, "an IM signature without a media token");
+        QVERIFY(m_sink->waitFor("onEnterRoom"));
+        QCOMPARE(m_sink->named("onEnterRoom").value(0).a, qint64(ERR_USER_SIG_INVALID));
         m_cloud->exitRoom();
         QVERIFY(m_sink->waitFor("onExitRoom"));
     }
