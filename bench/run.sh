@@ -47,4 +47,20 @@ PY
 # The audio/video SDK on a private display, with no sound server (the camera is the virtual one).
 PULSE_SERVER=unix:/nonexistent xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" \
   "$here/build-bench/bench/bench_av"
+# Rooms on the media server (Janus): every participant a process, all inside a private network
+# namespace, on a private display, with no sound server.
+"$here/tests/av/netns-run.sh" env PULSE_SERVER=unix:/nonexistent xvfb-run -a \
+  -s "-screen 0 1600x1000x24 -nolisten tcp" "$here/build-bench/bench/bench_avroom" >"$out/avroom.json"
+python3 - "$out/avroom.json" <<'PY'
+import json, sys
+rows = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{")]
+j = next(r for r in rows if r["figure"] == "join_to_first_frame")
+print(f"join -> first remote frame (20 joins): p50 {j['p50_ms']:.0f} ms, p95 {j['p95_ms']:.0f} ms (target p95 <= 800 ms)")
+c = next(r for r in rows if r["figure"] == "cpu_pub_sub_640x360_15")
+print(f"CPU, 1 publisher + 1 viewer 640x360@15: ours {c['ours_pct']:.1f} %, bare gst-launch RTP pipelines {c['peer_pct']:.1f} %, ratio {c['ratio']:.2f} (target <= 1.3)")
+views = [r["view"] for r in rows if r["figure"] == "four_participants"]
+if views:
+    low = min(v["fps_min"] for v in views); mean = min(v["fps_mean"] for v in views)
+    print(f"four participants, each viewing three: {len(views)} views, lowest mean {mean:.1f} fps, lowest reading {low} fps (target >= 14)")
+PY
 "$here/bench/startup.sh" "$here/build-bench/src/brimvale"

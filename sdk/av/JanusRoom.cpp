@@ -7,6 +7,7 @@
 #include <nice/agent.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -173,17 +174,28 @@ struct JanusRoom::Subscriber
     uint64_t received = 0;
     uint64_t lost = 0;
     int quality = TRTCQuality_Unknown;
+    std::shared_ptr<std::atomic<uint64_t>> frames = std::make_shared<std::atomic<uint64_t>>(0);
+    uint64_t framesBefore = 0;
 };
 
 JanusRoom::JanusRoom(Engine &engine, Dispatcher &dispatcher, RoomHost &host, MediaTaps &taps,
                      std::string url)
     : engine_(engine), dispatcher_(dispatcher), host_(host), taps_(taps), url_(std::move(url)),
       loopback_(isLoopbackUrl(url_))
-{}
+{
+    // The DTLS certificate is made once per process, on first use; making it now keeps it off
+    // the way of the first stream.
+    warmUp_ = std::thread([] {
+        if (GstElement *dtls = gst_element_factory_make("dtlsdec", nullptr))
+            gst_object_unref(gst_object_ref_sink(dtls));
+    });
+}
 
 JanusRoom::~JanusRoom()
 {
     teardownSession(true);
+    if (warmUp_.joinable())
+        warmUp_.join();
 }
 
 std::string JanusRoom::tokenFromSignature(const std::string &userSig)
@@ -994,10 +1006,10 @@ void JanusRoom::publish(Publisher &pub)
                 ",framerate=" + std::to_string(fps) +
                 "/1 ! queue max-size-buffers=2 leaky=downstream ! videoconvert ! "
                 "vp8enc name=venc deadline=1 cpu-used=8 threads=1 end-usage=cbr target-bitrate=" +
-                std::to_string(pub.bitrate * 1000) +
-                " keyframe-max-dist=" + std::to_string(fps * 4) +
+                std::to_string(pub.bitrate * 1000) + " keyframe-max-dist=" + std::to_string(fps) +
                 " error-resilient=default ! rtpvp8pay picture-id-mode=15-bit ! "
-                "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! "
+                "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000,"
+                "rtcp-fb-nack-pli=true,rtcp-fb-ccm-fir=true ! "
                 "wb. ";
     }
     if (pub.audio) {
@@ -1221,16 +1233,27 @@ void JanusRoom::subscribe(Feed &feed, bool video, TXView view)
         branchPad, [](gpointer data, GClosure *) { gst_object_unref(static_cast<GstPad *>(data)); },
         GConnectFlags(0));
 
-    // First frame, size changes and first sound, seen where the picture or sound leaves.
+    // First frame, frame count, size changes and first sound, seen where the picture or sound
+    // leaves.
+    struct Probe
+    {
+        Link link;
+        std::shared_ptr<std::atomic<uint64_t>> frames;
+        bool first = true; // streaming thread only
+    };
     GstPad *outPad = gst_element_get_static_pad(out, "sink");
     gst_pad_add_probe(
         outPad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
         [](GstPad *pad, GstPadProbeInfo *info, gpointer data) -> GstPadProbeReturn {
-            auto *link = static_cast<Link *>(data);
-            JanusRoom *room = link->room;
-            const uint64_t key = link->key;
-            std::weak_ptr<void> guard = link->guard;
+            auto *probe = static_cast<Probe *>(data);
+            JanusRoom *room = probe->link.room;
+            const uint64_t key = probe->link.key;
+            std::weak_ptr<void> guard = probe->link.guard;
             if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+                probe->frames->fetch_add(1, std::memory_order_relaxed);
+                if (!probe->first)
+                    return GST_PAD_PROBE_OK;
+                probe->first = false;
                 GstCaps *caps = gst_pad_get_current_caps(pad);
                 int w = 0;
                 int h = 0;
@@ -1243,7 +1266,7 @@ void JanusRoom::subscribe(Feed &feed, bool video, TXView view)
                 }
                 if (caps)
                     gst_caps_unref(caps);
-                link->engine->post([guard, room, key, isVideo, w, h] {
+                probe->link.engine->post([guard, room, key, isVideo, w, h] {
                     if (!guard.lock())
                         return;
                     if (isVideo)
@@ -1251,8 +1274,7 @@ void JanusRoom::subscribe(Feed &feed, bool video, TXView view)
                     else
                         room->subscriberFirstAudio(key);
                 });
-                // Size changes come as caps events from here on.
-                return GST_PAD_PROBE_REMOVE;
+                return GST_PAD_PROBE_OK;
             }
             GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
             if (event && GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
@@ -1262,7 +1284,7 @@ void JanusRoom::subscribe(Feed &feed, bool video, TXView view)
                 if (caps && gst_video_info_from_caps(&vinfo, caps)) {
                     const int w = GST_VIDEO_INFO_WIDTH(&vinfo);
                     const int h = GST_VIDEO_INFO_HEIGHT(&vinfo);
-                    link->engine->post([guard, room, key, w, h] {
+                    probe->link.engine->post([guard, room, key, w, h] {
                         if (guard.lock())
                             room->subscriberSize(key, w, h);
                     });
@@ -1270,8 +1292,8 @@ void JanusRoom::subscribe(Feed &feed, bool video, TXView view)
             }
             return GST_PAD_PROBE_OK;
         },
-        new Link{&engine_, this, std::weak_ptr<void>(guard_), sub->key},
-        [](gpointer data) { delete static_cast<Link *>(data); });
+        new Probe{Link{&engine_, this, std::weak_ptr<void>(guard_), sub->key}, sub->frames},
+        [](gpointer data) { delete static_cast<Probe *>(data); });
     gst_object_unref(outPad);
 
     const uint64_t key = sub->key;
@@ -1572,6 +1594,40 @@ void JanusRoom::statsTick()
             remotes.push_back({s.second->user, s.second->quality});
     }
     const int own = localQuality_;
+    // Frame rates and sizes of what is shown, over the last period.
+    struct Shown
+    {
+        std::string user;
+        TRTCVideoStreamType type;
+        uint32_t fps, width, height;
+    };
+    std::vector<Shown> shown;
+    for (auto &s : subscribers_) {
+        Subscriber &sub = *s.second;
+        if (!sub.video)
+            continue;
+        const uint64_t frames = sub.frames->load(std::memory_order_relaxed);
+        shown.push_back({sub.user, sub.screen ? TRTCVideoStreamTypeSub : TRTCVideoStreamTypeBig,
+                         uint32_t((frames - sub.framesBefore + 1) / 2), uint32_t(sub.width),
+                         uint32_t(sub.height)});
+        sub.framesBefore = frames;
+    }
+    const uint32_t rtt = uint32_t(localRtt_);
+    dispatcher_.emit([shown, rtt](ITRTCCloudCallback &sink) {
+        std::vector<TRTCRemoteStatistics> remote(shown.size());
+        for (size_t i = 0; i < shown.size(); ++i) {
+            remote[i].userId = shown[i].user.c_str();
+            remote[i].streamType = shown[i].type;
+            remote[i].frameRate = shown[i].fps;
+            remote[i].width = shown[i].width;
+            remote[i].height = shown[i].height;
+        }
+        TRTCStatistics stats;
+        stats.rtt = rtt;
+        stats.remoteStatisticsArray = remote.empty() ? nullptr : remote.data();
+        stats.remoteStatisticsArraySize = uint32_t(remote.size());
+        sink.onStatistics(stats);
+    });
     dispatcher_.emit([own, remotes](ITRTCCloudCallback &sink) {
         TRTCQualityInfo mine;
         mine.userId = "";
@@ -1644,8 +1700,10 @@ void JanusRoom::statsArrived(uint64_t key, double loss, double rttMs, uint64_t r
     for (Publisher *p : {big_.get(), screen_.get()}) {
         if (p && p->key == key && loss >= 0) {
             adaptBitrate(*p, loss, rttMs);
-            if (!p->screen)
+            if (!p->screen) {
                 localQuality_ = qualityOf(loss, rttMs);
+                localRtt_ = rttMs;
+            }
         }
     }
     auto it = subscribers_.find(key);

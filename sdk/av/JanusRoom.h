@@ -17,6 +17,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 typedef struct _GstPromise GstPromise;
 
@@ -139,6 +140,7 @@ private:
     const std::string url_;
     const bool loopback_;
     std::shared_ptr<Guard> guard_ = std::make_shared<Guard>();
+    std::thread warmUp_;
 
     std::unique_ptr<WebSocket> socket_;
     unsigned generation_ = 0; // one per connection; late posts of an old one are dropped
@@ -180,6 +182,7 @@ private:
     bool allMuted_ = false;
     int playoutVolume_ = 100;
     int localQuality_ = 0;
+    double localRtt_ = 0;
     bool volumeEvaluation_ = false;
     unsigned volumeInterval_ = 300;
 };
