@@ -206,6 +206,7 @@ public:
     {
         connect(&m_server, &QWebSocketServer::newConnection, this, [this] {
             QWebSocket *socket = m_server.nextPendingConnection();
+            socket->setParent(this);
             connect(socket, &QWebSocket::textMessageReceived, this, [this, socket](QString text) {
                 ++requests;
                 if (onRequest)

@@ -439,6 +439,7 @@ void TestTrtc::roomServerFromEnvironmentThenSetting()
         QVERIFY(server->listen(QHostAddress::LocalHost, 0));
         connect(server, &QWebSocketServer::newConnection, this, [server, &contacted] {
             QWebSocket *socket = server->nextPendingConnection();
+            socket->setParent(server);
             connect(socket, &QWebSocket::textMessageReceived, server,
                     [server, &contacted] { contacted << server->serverName(); });
         });
