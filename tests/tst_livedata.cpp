@@ -174,6 +174,21 @@ private slots:
         QVERIFY(watch.contains("assitantId") && watch.contains("assitantName"));
         QCOMPARE(LiveUser().toJson().size(), 44);
         QCOMPARE(LiveInfo().toJson().size(), 35);
+        // The fast text is the same JSON as the cleaned object, whatever the strings hold.
+        LiveUser odd;
+        odd.userId = QStringLiteral("q\"uote\\back\x01\n\t/");
+        odd.nickname = QStringLiteral("名字 😀");
+        odd.netQuality = -3;
+        odd.isOnStage = 1;
+        const QJsonDocument text = QJsonDocument::fromJson(odd.toCompactText().toUtf8());
+        QVERIFY(text.isObject());
+        QCOMPARE(text.object(), JsonUtil::cleanObject(odd.toJson()));
+        ClassInfo fees;
+        fees.learnFee = 0.1;
+        fees.teachFee = 3e20;
+        QCOMPARE(QJsonDocument::fromJson(fees.toCompactText().toUtf8()).object(),
+                 JsonUtil::cleanObject(fees.toJson()));
+
         LiveInfo round;
         round.fromJson(json(R"({"liveRoomId": 99, "isRecording": 1, "className": "X"})"));
         LiveInfo again;
