@@ -496,6 +496,7 @@ private slots:
         QVERIFY(window.calls.contains("menu 2"));
 
         window.calls.clear();
+        window.onUserVoiceVolume(volumes, 0, 0);
         window.onUserVoiceVolume(volumes, 2, 90);
         window.onRemoteVideoStatusUpdated("s1", liteav::TRTCVideoStreamTypeBig,
                                           liteav::TRTCAVStatusLoading,
