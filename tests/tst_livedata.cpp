@@ -549,6 +549,9 @@ private slots:
         QVERIFY(sdk->wait(5000));
         LogCapture log;
         delete window;
+        // It never started the IM SDK, so it does not stop it under another window's feet.
+        QVERIFY(log.contains("Live-im-uninitIm"));
+        QVERIFY(!log.contains("ImUninit"));
         QCoreApplication::processEvents();
         QTest::qWait(100);
         QVERIFY(guard.isNull());
