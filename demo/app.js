@@ -149,6 +149,10 @@
         deviceTestOption: { sdkAppId: 1400000001, userSig: 'demo-signature-' + userId.value },
       });
       page.signedIn = userId.value;
+      // The class pages know the user as the service's pages would, from the session.
+      try {
+        localStorage.setItem('brv-demo-user', JSON.stringify({ userId: userId.value, nickname: nickname.value }));
+      } catch (e) { /* the class then seats a demo student */ }
       render();
     };
     var archive = page.archive ? el('div', { class: 'status', id: 'archive', text: page.archive }) : null;
@@ -265,6 +269,13 @@
     page.route = routeOf(location.hash);
     page.lang = (navigator.language || 'en').indexOf('zh') === 0 ? 'zh-CN' : 'en';
     wireTitleBar();
+    if (page.route.indexOf('/qt/live/') === 0) {
+      // The class pages draw themselves; they only share the title bar and the bridge.
+      window.brvLive.start(demo, page.route, page.lang);
+      demo.onMessage(function (m) { if (m.func === 'IsMax') showMaximized(m.param === '1'); });
+      await demo.start();
+      return;
+    }
     demo.onMessage(onMessage);
     await demo.start();
     if (demo.param && demo.param.theme) applyTheme(demo.param.theme);
