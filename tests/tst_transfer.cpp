@@ -5,6 +5,7 @@
 #include "LogCapture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QHostAddress>
@@ -226,6 +227,61 @@ private slots:
         QCOMPARE(finished.first().first().toInt(), 5);
         QVERIFY(downloader.data().isEmpty());
         QVERIFY(!downloader.isDownloading());
+    }
+
+    // A server that takes the request and never answers must not hold the owner for ever.
+    void stalledServerTimesOut()
+    {
+        server->route("/online-users.json", {200, "[]", true});
+        server->route("/next.json", {200, "[1]", false});
+        FileDownloader downloader;
+        QCOMPARE(downloader.timeout(), 30000);
+        downloader.setTimeout(400);
+        QSignalSpy finished(&downloader, &FileDownloader::finished);
+        QElapsedTimer clock;
+        clock.start();
+
+        downloader.download(server->url(QStringLiteral("/online-users.json")));
+        QTRY_VERIFY(server->requests().contains("/online-users.json"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QVERIFY(clock.elapsed() >= 400);
+        QCOMPARE(finished.first().first().toInt(), int(QNetworkReply::TimeoutError));
+        QVERIFY(downloader.data().isEmpty());
+        QVERIFY(!downloader.isDownloading());
+
+        // A late answer to the abandoned request changes nothing; the next request is not cut
+        // short by the old timer and reports once.
+        server->release("/online-users.json");
+        downloader.download(server->url(QStringLiteral("/next.json")));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
+        QCOMPARE(finished.at(1).first().toInt(), 0);
+        QCOMPARE(downloader.data(), QByteArray("[1]"));
+        QTest::qWait(600);
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(downloader.data(), QByteArray("[1]"));
+    }
+
+    // A time-out counts from each request's start: a replaced request's timer does not end the
+    // one that replaced it early.
+    void timeoutRestartsWithEachRequest()
+    {
+        server->route("/slow-a", {200, "a", true});
+        server->route("/slow-b", {200, "b", true});
+        FileDownloader downloader;
+        downloader.setTimeout(700);
+        QSignalSpy finished(&downloader, &FileDownloader::finished);
+
+        downloader.download(server->url(QStringLiteral("/slow-a")));
+        QTest::qWait(400);
+        downloader.download(server->url(QStringLiteral("/slow-b")));
+        QTRY_VERIFY(server->requests().contains("/slow-b"));
+        QTest::qWait(450);
+        // 850 ms after the first start, 450 ms after the second: still waiting.
+        QCOMPARE(finished.count(), 0);
+        server->release("/slow-b");
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QCOMPARE(finished.first().first().toInt(), 0);
+        QCOMPARE(downloader.data(), QByteArray("b"));
     }
 
     void fileNameFromUrl_data()
