@@ -167,7 +167,7 @@
     var row = el('div', { class: 'user', 'data-user': u.userId, 'data-online': String(u.isJoinedGroup === 1) }, [
       el('span', { class: 'name', text: u.nickname + ' (' + u.userType + ')' }),
       el('span', { class: 'status ' + (u.isJoinedGroup === 1 ? 'ok' : ''), text: status }),
-      el('span', { class: 'status', text: '📷' + (u.cameraState || '') + ' 🎤' + (u.micState || '') }),
+      el('span', { class: 'status', text: t('camera') + ' ' + (u.cameraState || '-') + ' · ' + t('mic') + ' ' + (u.micState || '-') }),
     ]);
     if (isTeacher() && u.userId !== s.me.userId && /^student$/i.test(u.userType) && u.isJoinedGroup === 1) {
       var cmd = function (command) { return function () { live(command, u.userId); }; };
@@ -246,11 +246,11 @@
 
   function deviceButtons() {
     var bar = document.getElementById('titlebar');
-    var spacer = bar.querySelector('.spacer');
+    var minimize = document.getElementById('win-min');
     ['camera', 'mic', 'speaker'].forEach(function (type) {
       var b = el('button', { class: 'dev', id: 'dev-' + type, text: t(type) + ' ▾', onclick: function () {
         demo.send('ShowDeviceMenu', { type: type }); } });
-      bar.insertBefore(b, spacer.nextSibling);
+      bar.insertBefore(b, minimize);
     });
   }
 
