@@ -85,7 +85,9 @@
   }
 
   async function classData(liveId) {
-    var signed = signedInUser() || { userId: ROSTER.students[0].userId, nickname: ROSTER.students[0].nickname };
+    var session = window.brvDemoSession;
+    var signed = (session && session.userId ? session : null) || signedInUser() ||
+                 { userId: ROSTER.students[0].userId, nickname: ROSTER.students[0].nickname };
     var known = [ROSTER.teacher, ROSTER.assistant].concat(ROSTER.students)
       .filter(function (u) { return u.userId === signed.userId; })[0];
     var me = user(known || { userId: signed.userId, nickname: signed.nickname || signed.userId, userType: 'Student' });
