@@ -174,6 +174,21 @@ private slots:
         QVERIFY(watch.contains("assitantId") && watch.contains("assitantName"));
         QCOMPARE(LiveUser().toJson().size(), 44);
         QCOMPARE(LiveInfo().toJson().size(), 35);
+        // The fast text is the same JSON as the cleaned object, whatever the strings hold.
+        LiveUser odd;
+        odd.userId = QStringLiteral("q\"uote\\back\x01\n\t/");
+        odd.nickname = QStringLiteral("名字 😀");
+        odd.netQuality = -3;
+        odd.isOnStage = 1;
+        const QJsonDocument text = QJsonDocument::fromJson(odd.toCompactText().toUtf8());
+        QVERIFY(text.isObject());
+        QCOMPARE(text.object(), JsonUtil::cleanObject(odd.toJson()));
+        ClassInfo fees;
+        fees.learnFee = 0.1;
+        fees.teachFee = 3e20;
+        QCOMPARE(QJsonDocument::fromJson(fees.toCompactText().toUtf8()).object(),
+                 JsonUtil::cleanObject(fees.toJson()));
+
         LiveInfo round;
         round.fromJson(json(R"({"liveRoomId": 99, "isRecording": 1, "className": "X"})"));
         LiveInfo again;
@@ -481,6 +496,7 @@ private slots:
         QVERIFY(window.calls.contains("menu 2"));
 
         window.calls.clear();
+        window.onUserVoiceVolume(volumes, 0, 0);
         window.onUserVoiceVolume(volumes, 2, 90);
         window.onRemoteVideoStatusUpdated("s1", liteav::TRTCVideoStreamTypeBig,
                                           liteav::TRTCAVStatusLoading,
@@ -533,6 +549,9 @@ private slots:
         QVERIFY(sdk->wait(5000));
         LogCapture log;
         delete window;
+        // It never started the IM SDK, so it does not stop it under another window's feet.
+        QVERIFY(log.contains("Live-im-uninitIm"));
+        QVERIFY(!log.contains("ImUninit"));
         QCoreApplication::processEvents();
         QTest::qWait(100);
         QVERIFY(guard.isNull());

@@ -1,6 +1,7 @@
 #include "LiveBaseData.h"
 
 #include <QJsonValue>
+#include <QLocale>
 
 #include <cmath>
 #include <limits>
@@ -57,6 +58,66 @@ QString groupDigits(qint64 number)
 
 namespace {
 
+void appendKey(QByteArray &out, const char *key)
+{
+    out += out.size() > 1 ? ",\"" : "\"";
+    out += key;
+    out += "\":";
+}
+
+// As the JSON writer escapes: quote, backslash and control characters; the rest as UTF-8.
+void appendString(QByteArray &out, const QString &text)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (u < 0x20) {
+                out += "\\u00";
+                out += hex[u >> 4];
+                out += hex[u & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendDouble(QByteArray &out, double number)
+{
+    // Whole numbers as integers, as the JSON writer prints them.
+    if (std::trunc(number) == number && std::fabs(number) < 9007199254740992.0) {
+        out += QByteArray::number(static_cast<qint64>(number));
+    } else {
+        out += QByteArray::number(number, 'g', QLocale::FloatingPointShortest);
+    }
+}
+
 // One lookup per key: a record's fromJson runs once per student of a class list.
 #define BRV_READ_STRING(name)                                                                      \
     if (const auto it = obj.constFind(QLatin1String(#name)); it != obj.constEnd()) {               \
@@ -71,6 +132,17 @@ namespace {
         name = LiveJson::readDouble(it.value());                                                   \
     }
 #define BRV_WRITE(name) obj.insert(QLatin1String(#name), name);
+#define BRV_TEXT_STRING(name)                                                                      \
+    if (!name.isEmpty()) {                                                                         \
+        appendKey(out, #name);                                                                     \
+        appendString(out, name);                                                                   \
+    }
+#define BRV_TEXT_INT(name)                                                                         \
+    appendKey(out, #name);                                                                         \
+    out += QByteArray::number(name);
+#define BRV_TEXT_DOUBLE(name)                                                                      \
+    appendKey(out, #name);                                                                         \
+    appendDouble(out, name);
 
 } // namespace
 
@@ -82,6 +154,15 @@ namespace {
         QJsonObject obj;                                                                           \
         FIELDS(BRV_WRITE, BRV_WRITE, BRV_WRITE)                                                    \
         return obj;                                                                                \
+    }                                                                                              \
+    QString Type::toCompactText() const                                                            \
+    {                                                                                              \
+        QByteArray out;                                                                            \
+        out.reserve(1024);                                                                         \
+        out += '{';                                                                                \
+        FIELDS(BRV_TEXT_STRING, BRV_TEXT_INT, BRV_TEXT_DOUBLE)                                     \
+        out += '}';                                                                                \
+        return QString::fromUtf8(out);                                                             \
     }
 
 BRV_LIVE_RECORD_JSON(ClassInfo, BRV_CLASS_INFO_FIELDS)

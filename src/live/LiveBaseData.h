@@ -192,6 +192,9 @@ inline const QStringList all = {TopVideo, One2One, RightTopVideo, RightBottomVid
         FIELDS(BRV_LIVE_STRING_MEMBER, BRV_LIVE_INT_MEMBER, BRV_LIVE_DOUBLE_MEMBER)                \
         void fromJson(const QJsonObject &obj);                                                     \
         QJsonObject toJson() const;                                                                \
+        /* The compact text of toJson() without empty strings, written straight from the           \
+           fields (keys in declaration order): a class list sends thousands of these. */           \
+        QString toCompactText() const;                                                             \
     };
 
 BRV_LIVE_RECORD(ClassInfo, BRV_CLASS_INFO_FIELDS)

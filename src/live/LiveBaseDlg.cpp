@@ -13,8 +13,19 @@
 
 namespace {
 
-QString compact(const QJsonObject &obj)
+// Student lists longer than this are logged as their length: a class of thousands would write
+// megabytes into the log for each message.
+constexpr int loggedListLength = 100;
+
+QString logText(QJsonObject obj)
 {
+    for (const QString &key :
+         {QStringLiteral("onlineStudentList"), QStringLiteral("offlineStudentList")}) {
+        const QJsonValue list = obj.value(key);
+        if (list.isArray() && list.toArray().size() > loggedListLength) {
+            obj.insert(key, QStringLiteral("(%1 entries)").arg(list.toArray().size()));
+        }
+    }
     return QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact));
 }
 
@@ -56,7 +67,7 @@ LiveBaseDlg::~LiveBaseDlg()
 
 void LiveBaseDlg::setLiveData(const QJsonObject &data)
 {
-    qDebug() << "Live-base-setLiveData" << compact(data);
+    qDebug().noquote() << "Live-base-setLiveData" << logText(data);
 
     liveInfo.fromJson(JsonUtil::getObject(data, QStringLiteral("liveInfo")));
     trtcSdkAppId = toAppId(JsonUtil::getDouble(data, QStringLiteral("trtcSdkAppId"), 0));

@@ -45,6 +45,9 @@ LiveImDlg::~LiveImDlg()
     qDebug() << "Live-im-uninitIm";
     // First: no callback may run while this layer's members go away.
     stopImCallbacks();
+    if (!imStarted) {
+        return;
+    }
     registerImCallbacks(nullptr);
     ImUtil *im = ImUtil::instance();
     const int code = im->uninit();
@@ -74,6 +77,7 @@ void LiveImDlg::initIm()
         setLiveState(LiveState::ImInitError);
         return;
     }
+    imStarted = true;
     setLiveState(LiveState::ImInitSuccess);
     registerImCallbacks(this);
 }

@@ -48,4 +48,7 @@ public:
 
 private:
     void registerImCallbacks(ImCallback *cb);
+
+    // The SDK is process-wide: a window tears down only what its own initIm started.
+    bool imStarted = false;
 };

@@ -34,8 +34,9 @@ LiveUser LiveUserDlg::getLiveUser(const QString &userId)
 
 void LiveUserDlg::updateLiveUser(const LiveUser &user)
 {
-    const QJsonObject json = user.toJson();
-    qDebug() << "Live-user-updateLiveUser" << user.nickname << json;
+    // Serialised once for the log and the page: a class list applies thousands of these.
+    const QString json = user.toCompactText();
+    qDebug().noquote() << "Live-user-updateLiveUser" << user.nickname << json;
     const QString &id = user.userId;
     if (currLiveUser.userId == id) {
         currLiveUser = user;
