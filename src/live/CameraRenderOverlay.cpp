@@ -73,6 +73,12 @@ CameraRenderOverlay::CameraRenderOverlay(QWidget *parent) : QWidget(parent)
     }
 }
 
+CameraRenderOverlay::~CameraRenderOverlay()
+{
+    // The menu has no parent; the overlay owns it.
+    delete cameraMenu;
+}
+
 QString CameraRenderOverlay::textFor(const QString &name)
 {
     if (name == QLatin1String("pb_camera_original_video")) {

@@ -20,6 +20,7 @@ class CameraRenderOverlay : public QWidget
 
 public:
     explicit CameraRenderOverlay(QWidget *parent = nullptr);
+    ~CameraRenderOverlay() override;
 
     void setLiveUser(const LiveUser &user);
     const LiveUser &getLiveUser() const { return liveUser; }

@@ -146,19 +146,28 @@ int main(int argc, char **argv)
         auto *live = new LiveDlg();
         live->setLiveId(args.value(1, QStringLiteral("demo-live-1001")));
         const QString extra = args.value(2);
-        QTimer::singleShot(12000, live, [live, extra] {
-            if (extra == QLatin1String("share")) {
-                live->showShareOption();
-            } else if (extra == QLatin1String("frame")) {
-                live->showShareFrame();
-            } else if (extra == QLatin1String("camera")) {
-                for (CameraRender *view : live->cameraViews()) {
-                    if (!view->isOwnView()) {
-                        view->getOverlay()->setHovered(true);
+        // Once the class window is up (it shows itself when its page is loaded) and has settled.
+        auto *poll = new QTimer(live);
+        QObject::connect(poll, &QTimer::timeout, live, [live, poll, extra] {
+            if (!live->isVisible()) {
+                return;
+            }
+            poll->stop();
+            QTimer::singleShot(4000, live, [live, extra] {
+                if (extra == QLatin1String("share")) {
+                    live->showShareOption();
+                } else if (extra == QLatin1String("frame")) {
+                    live->showShareFrame();
+                } else if (extra == QLatin1String("camera")) {
+                    for (CameraRender *view : live->cameraViews()) {
+                        if (!view->isOwnView()) {
+                            view->getOverlay()->setHovered(true);
+                        }
                     }
                 }
-            }
+            });
         });
+        poll->start(200);
         return app.exec();
     }
     std::fprintf(stderr, "unknown window: %s\n", qPrintable(what));
