@@ -138,10 +138,15 @@ void LiveScreenDlg::showShareFrame()
         connect(shareFrameDlg, &ShareFrameDlg::signalShareFrameClosed, this,
                 &LiveScreenDlg::slotShareFrameClosed);
     }
-    if (shareArea.isValid()) {
-        // Around what is shared rather than over the class.
+    // Around what is shared rather than over the class; a source without a place on the screen
+    // is taken to be the screen the class is on.
+    QRect area = shareArea;
+    if (!area.isValid() && QWidget::screen() != nullptr) {
+        area = QWidget::screen()->availableGeometry();
+    }
+    if (area.isValid()) {
         shareFrameDlg->setAnchorWidget(nullptr);
-        shareFrameDlg->setGeometry(shareArea);
+        shareFrameDlg->setGeometry(area);
     }
     shareFrameDlg->show();
     shareFrameDlg->raise();

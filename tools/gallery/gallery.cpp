@@ -12,6 +12,7 @@
 #include "LangUtil.h"
 #include "LiveDlg.h"
 #include "RenderPath.h"
+#include "ShareOptionDlg.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
 #include "XDialog.h"
