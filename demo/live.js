@@ -267,6 +267,8 @@
 
   async function onClassMessage(m) {
     if (m.func === 'SetLiveId') {
+      // The class's data goes to the client once; the same id again changes nothing.
+      if (s.data && s.liveId === m.param) return;
       s.liveId = m.param;
       s.data = await classData(s.liveId);
       s.me = s.data.currLiveUser;

@@ -136,10 +136,6 @@ void LiveDlg::slotWebMsg(const QString &funcName, const QString &param)
         QTimer::singleShot(300, this,
                            [this] { logWindows(QStringLiteral("loadFinished-settled")); });
         sendWebMsg(QStringLiteral("max"), QString());
-        // The page learns its class as soon as it can hear it.
-        if (!liveId.isEmpty()) {
-            sendWebMsg(QStringLiteral("SetLiveId"), liveId);
-        }
     } else if (funcName == QLatin1String("SetLiveData")) {
         if (setLiveData(param)) {
             setDeviceState();
