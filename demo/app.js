@@ -134,21 +134,39 @@
     return s;
   }
 
+  function signInAs(id, name, autoReport) {
+    demo.send('SetUserData', {
+      token: 'demo-token-' + id, loginLogId: 'demo-login-' + Date.now(),
+      userInfo: { userId: id, nickname: name, trueName: name, autoReportLog: autoReport ? 1 : 0 },
+      location: { country: 'China', province: 'Zhejiang', city: 'Hangzhou', ip: '127.0.0.1' },
+      deviceTestOption: { sdkAppId: 1400000001, userSig: 'demo-signature-' + id },
+    });
+    page.signedIn = id;
+    // The class pages know the user as the service's pages would, from the session.
+    try {
+      localStorage.setItem('brv-demo-user', JSON.stringify({ userId: id, nickname: name }));
+    } catch (e) { /* the class then seats a demo student */ }
+  }
+
+  // A client started for a demo class (BRV_DEMO_USER) signs itself in and opens its class once.
+  function startSession() {
+    var session = window.brvDemoSession;
+    if (!session || !session.userId || sessionStorage.getItem('brv-demo-session-done') === '1') return;
+    sessionStorage.setItem('brv-demo-session-done', '1');
+    signInAs(session.userId, session.nickname || session.userId, false);
+    if (session.liveId && session.userType) {
+      demo.send('OpenLive', { liveId: session.liveId, userType: session.userType });
+    }
+  }
+
   function homeView() {
-    var userId = el('input', { id: 'user-id', value: 'demo-teacher-01' });
-    var nickname = el('input', { id: 'nickname', value: 'Demo Teacher' });
+    var session = window.brvDemoSession || {};
+    var userId = el('input', { id: 'user-id', value: session.userId || 'demo-teacher-01' });
+    var nickname = el('input', { id: 'nickname', value: session.nickname || 'Demo Teacher' });
     var autoLog = el('input', { id: 'auto-log', type: 'checkbox' });
     var liveId = el('input', { id: 'live-id', value: 'demo-live-1001' });
     var signIn = function () {
-      var user = { userId: userId.value, nickname: nickname.value, trueName: nickname.value,
-                   autoReportLog: autoLog.checked ? 1 : 0 };
-      demo.send('SetUserData', {
-        token: 'demo-token-' + userId.value, loginLogId: 'demo-login-' + Date.now(),
-        userInfo: user,
-        location: { country: 'China', province: 'Zhejiang', city: 'Hangzhou', ip: '127.0.0.1' },
-        deviceTestOption: { sdkAppId: 1400000001, userSig: 'demo-signature-' + userId.value },
-      });
-      page.signedIn = userId.value;
+      signInAs(userId.value, nickname.value, autoLog.checked);
       render();
     };
     var archive = page.archive ? el('div', { class: 'status', id: 'archive', text: page.archive }) : null;
@@ -265,6 +283,13 @@
     page.route = routeOf(location.hash);
     page.lang = (navigator.language || 'en').indexOf('zh') === 0 ? 'zh-CN' : 'en';
     wireTitleBar();
+    if (page.route.indexOf('/qt/live/') === 0) {
+      // The class pages draw themselves; they only share the title bar and the bridge.
+      window.brvLive.start(demo, page.route, page.lang);
+      demo.onMessage(function (m) { if (m.func === 'IsMax') showMaximized(m.param === '1'); });
+      await demo.start();
+      return;
+    }
     demo.onMessage(onMessage);
     await demo.start();
     if (demo.param && demo.param.theme) applyTheme(demo.param.theme);
@@ -274,6 +299,7 @@
     var hold = false;
     try { hold = localStorage.getItem('brv-demo-hold-imready') === '1'; } catch (e) { hold = false; }
     if (page.route === '/qt/start/index' && demo.ready && !hold) demo.send('ImReady', '');
+    if (page.route === '/qt/start/index' && demo.ready) { startSession(); render(); }
   });
   window.addEventListener('hashchange', function () { page.route = routeOf(location.hash); render(); });
 })();

@@ -9,6 +9,7 @@
 #include "Iconfont.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
+#include "LiveDlg.h"
 #include "LocalHttpServer.h"
 #include "LogCapture.h"
 #include "LogUtil.h"
@@ -732,32 +733,55 @@ void TestHome::deviceTestOpensAndJoinsTheClass()
     QVERIFY(enter && !enter->isVisible());
     QTRY_VERIFY(test->mask() && test->mask()->isVisible());
 
-    // A student goes straight to the class; a teacher gets the device test first, the open one.
-    home->send(QStringLiteral("OpenLive"), str(R"({"liveId":"live-1","userType":"student"})"));
+    // A teacher gets the device test first, the open one.
     home->send(QStringLiteral("OpenLive"), str(R"({"liveId":"live-2","userType":"Teacher"})"));
     QCOMPARE(home->deviceTest(), test.data());
     QCOMPARE(test->liveId(), QStringLiteral("live-2"));
     QVERIFY(enter->isVisible());
 
-    // Joining closes the test and asks the home window for the class.
+    // Joining closes the test; the home window makes the class's window and steps aside.
+    const auto liveWindows = [] {
+        QList<LiveDlg *> found;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *live = qobject_cast<LiveDlg *>(widget)) {
+                found << live;
+            }
+        }
+        return found;
+    };
     QTest::mouseClick(enter, Qt::LeftButton);
     QTRY_VERIFY(!test);
+    QTRY_COMPARE(liveWindows().size(), 1);
+    QPointer<LiveDlg> live = liveWindows().first();
+    QCOMPARE(live->getLiveId(), QStringLiteral("live-2"));
+    QVERIFY(!home->isVisible());
+    QTRY_VERIFY(live->isVisible());
+
+    // One class at a time: another request brings the open one forward.
     bus->notify(QStringLiteral("Signal_OpenLive"), QStringLiteral("live-3"));
-    QTRY_COMPARE(log.messages().filter(QStringLiteral("HomeDlg::slotOpenLive")).size(), 3);
-    const QStringList live = log.messages().filter(QRegularExpression("^HomeDlg::slotOpenLive"));
-    QVERIFY(live.at(0).contains(QLatin1String("live-1")));
-    QVERIFY(live.at(1).contains(QLatin1String("live-2")));
-    QVERIFY(live.at(2).contains(QLatin1String("live-3")));
+    QTRY_COMPARE(log.messages().filter(QStringLiteral("HomeDlg::slotOpenLive")).size(), 2);
+    QCOMPARE(liveWindows().size(), 1);
+    QCOMPARE(live->getLiveId(), QStringLiteral("live-2"));
+
+    // Closing the class deletes its window and brings the home window back.
+    bus->notify(QStringLiteral("Signal_CloseLive"), QStringLiteral("{}"));
+    QTRY_VERIFY(!live);
+    QTRY_VERIFY(home->isVisible());
+
+    // A student goes straight to the class.
+    home->send(QStringLiteral("OpenLive"), str(R"({"liveId":"live-1","userType":"student"})"));
+    QTRY_COMPARE(liveWindows().size(), 1);
+    live = liveWindows().first();
+    QCOMPARE(live->getLiveId(), QStringLiteral("live-1"));
     QVERIFY(!home->deviceTest());
-    // Until the live window exists the home window stays; the test's mask went with it.
-    QVERIFY(home->isVisible());
-    const auto othersShown = [&home] {
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        return std::count_if(windows.begin(), windows.end(), [&home](QWidget *widget) {
-            return widget != home.get() && widget->isVisible();
-        });
-    };
-    QTRY_COMPARE(othersShown(), 0);
+    const QStringList opened = log.messages().filter(QRegularExpression("^HomeDlg::slotOpenLive"));
+    QCOMPARE(opened.size(), 3);
+    QVERIFY(opened.at(0).contains(QLatin1String("live-2")));
+    QVERIFY(opened.at(1).contains(QLatin1String("live-3")));
+    QVERIFY(opened.at(2).contains(QLatin1String("live-1")));
+    bus->notify(QStringLiteral("Signal_CloseLive"), QStringLiteral("{}"));
+    QTRY_VERIFY(!live);
+    QTRY_VERIFY(home->isVisible());
 
     // A destroyed window takes its registrations and its open device test with it.
     home->send(QStringLiteral("DeviceTest"));

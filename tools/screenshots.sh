@@ -49,6 +49,11 @@ for theme in light dark; do
   shot "home-en-$theme" 8 "$gallery" --theme "$theme" --lang en home
   shot "devicetest-en-$theme" 5 "$gallery" --theme "$theme" --lang en devicetest
   shot "devicetest-beauty-en-$theme" 5 "$gallery" --theme "$theme" --lang en devicetest beauty
+  # A class of two through the class servers: the teacher's window with a hovered student view,
+  # the share chooser and the share frame.
+  for extra in camera share frame; do
+    shot "live-$extra-$theme" 40 "$here/tools/class-shot.sh" "$build" "$theme" "$extra"
+  done
 done
 shot "devicetest-zh-CN-light" 5 "$gallery" --theme light --lang zh-CN devicetest
 shot "home-zh-CN-light" 8 "$gallery" --theme light --lang zh-CN home

@@ -6,6 +6,7 @@
 #include "GlobalSignal.h"
 #include "JsonUtil.h"
 #include "LangUtil.h"
+#include "LiveDlg.h"
 #include "LogUtil.h"
 #include "ThemeStyle.h"
 #include "UiResources.h"
@@ -200,9 +201,18 @@ void HomeDlg::openDeviceTest(const QString &liveId)
 
 void HomeDlg::slotOpenLive(const QString &param)
 {
-    // The live classroom window is not part of this build yet; the home window stays.
-    qWarning() << "HomeDlg::slotOpenLive received, liveId" << param
-               << "- the live classroom is not available in this build";
+    qDebug() << "HomeDlg::slotOpenLive" << param;
+    // One class at a time: while a live window is open it is brought forward instead.
+    if (liveDlg != nullptr) {
+        liveDlg->show();
+        liveDlg->raise();
+        return;
+    }
+    auto *live = new LiveDlg();
+    live->setLiveId(param);
+    liveDlg = live;
+    // The live window shows itself once its page is loaded.
+    hide();
 }
 
 void HomeDlg::slotCloseLive(const QString &param)

@@ -50,7 +50,7 @@ private:
     void openDeviceTest(const QString &liveId);
     void startLogPackaging(bool showTip);
 
-    // The live window arrives with the live classroom; until then a class cannot be opened.
+    // The open class; this window deletes it when the class closes.
     QWidget *liveDlg = nullptr;
     // The open device test; it deletes itself when closed.
     QPointer<DeviceTestDlg> deviceTestDlg;

@@ -155,6 +155,13 @@ void TrtcVideo::stopRemoteRender(const QString &userId)
     }
 }
 
+void TrtcVideo::stopRemoteView(const QString &userId, liteav::TRTCVideoStreamType streamType)
+{
+    if (liteav::ITRTCCloud *sdk = TrtcSdk::cloud()) {
+        sdk->stopRemoteView(userId.toUtf8().constData(), streamType);
+    }
+}
+
 void TrtcVideo::stopAllRemoteView()
 {
     if (liteav::ITRTCCloud *sdk = TrtcSdk::cloud()) {

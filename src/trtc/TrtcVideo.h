@@ -28,6 +28,8 @@ public:
     void startRemoteView(const QString &userId, liteav::TRTCVideoStreamType streamType,
                          quintptr view);
     void stopRemoteRender(const QString &userId);
+    // Stops the SDK drawing one stream of a user; the render callback alone leaves it running.
+    void stopRemoteView(const QString &userId, liteav::TRTCVideoStreamType streamType);
     void stopAllRemoteView();
 };
 

@@ -121,6 +121,15 @@ QString LangUtil::tr(const QString &section, const QString &key)
     return sectionValue.toObject().value(keyName).toString();
 }
 
+QString LangUtil::trExact(const QString &section, const QString &key)
+{
+    ParsedTable table;
+    if (!loadTable(currentLang(), &table) || !table.isObject) {
+        return QString();
+    }
+    return table.root.value(section).toObject().value(key).toString();
+}
+
 QString LangUtil::trCommon(const QString &key)
 {
     return tr(QStringLiteral("Common"), key);

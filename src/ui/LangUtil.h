@@ -18,6 +18,9 @@ public:
     // Section and key are given in the widgets' own spelling (pb_enter_room) and looked up in the
     // tables' (pbEnterRoom). A missing text is an empty string; there is no fallback language.
     static QString tr(const QString &section, const QString &key);
+    // Section and key exactly as the tables spell them, for keys no widget name converts to
+    // ("CameraMenu::OriginalVideo").
+    static QString trExact(const QString &section, const QString &key);
     static QString trCommon(const QString &key);
     static QString trClass(const QObject *object, const QString &key);
 

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
@@ -124,10 +126,37 @@ QByteArray DemoService::mimeTypeFor(const QString &resource)
     return "application/octet-stream";
 }
 
+QByteArray DemoService::sessionScript()
+{
+    // "USER_ID[:NICKNAME[:ROLE[:LIVE_ID]]]": a demo client that signs itself in and, with a role
+    // and a live id, opens that class, so that a whole class can be started from one script.
+    const QStringList parts =
+        QString::fromLocal8Bit(qgetenv("BRV_DEMO_USER")).split(QLatin1Char(':'));
+    if (parts.value(0).trimmed().isEmpty()) {
+        return "window.brvDemoSession = null;\n";
+    }
+    const QJsonObject session{
+        {QStringLiteral("userId"), parts.value(0).trimmed()},
+        {QStringLiteral("nickname"), parts.value(1, parts.value(0)).trimmed()},
+        {QStringLiteral("userType"), parts.value(2).trimmed()},
+        {QStringLiteral("liveId"), parts.value(3).trimmed()}};
+    return "window.brvDemoSession = " + QJsonDocument(session).toJson(QJsonDocument::Compact) +
+           ";\n";
+}
+
 void DemoService::requestStarted(QWebEngineUrlRequestJob *job)
 {
     if (job->requestMethod() != "GET") {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    const QUrl url = job->requestUrl();
+    if (url.scheme() == QLatin1String(scheme) && url.host() == host &&
+        url.path() == QLatin1String("/session.js")) {
+        auto *session = new QBuffer(job);
+        session->setData(sessionScript());
+        session->open(QIODevice::ReadOnly);
+        job->reply("text/javascript", session);
         return;
     }
     const QString resource = resourceFor(job->requestUrl());

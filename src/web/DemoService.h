@@ -21,6 +21,8 @@ public:
     // The resource a request path maps to, or an empty string when it is not served.
     static QString resourceFor(const QUrl &url);
     static QByteArray mimeTypeFor(const QString &resource);
+    // "/session.js": the demo user BRV_DEMO_USER names, or null.
+    static QByteArray sessionScript();
 
     explicit DemoService(QObject *parent = nullptr);
     void requestStarted(QWebEngineUrlRequestJob *job) override;

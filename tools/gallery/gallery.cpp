@@ -1,11 +1,18 @@
 // Shows one of the client's windows on its own, for screenshots and for looking at a change:
 //   brv_gallery [--theme NAME] [--lang CODE] box KIND TEXT | titled | page ROUTE | home |
-//               devicetest [beauty]
+//               devicetest [beauty] | class LIVE_ID [share|frame|camera]
+// "class" opens the live window for the user BRV_DEMO_USER names (as the client does after
+// "Signal_OpenLive"), then optionally the share chooser, the share frame or a hovered view.
+#include "AppSettings.h"
+#include "CameraRender.h"
+#include "CameraRenderOverlay.h"
 #include "DemoService.h"
 #include "DeviceTestDlg.h"
 #include "HomeDlg.h"
 #include "LangUtil.h"
+#include "LiveDlg.h"
 #include "RenderPath.h"
+#include "ShareOptionDlg.h"
 #include "ThemeStyle.h"
 #include "WebEngineView.h"
 #include "XDialog.h"
@@ -127,6 +134,41 @@ int main(int argc, char **argv)
         if (args.value(1) == QLatin1String("beauty")) {
             QMetaObject::invokeMethod(dlg, "slotShowBeautyClicked", Qt::QueuedConnection);
         }
+        return app.exec();
+    }
+    if (what == QLatin1String("class")) {
+        const QStringList session =
+            QString::fromLocal8Bit(qgetenv("BRV_DEMO_USER")).split(QLatin1Char(':'));
+        UserInfo user;
+        user.userId = session.value(0);
+        user.nickname = session.value(1);
+        AppSettings::setUserInfo(user);
+        AppSettings::setCurrUserType(session.value(2));
+        auto *live = new LiveDlg();
+        live->setLiveId(args.value(1, QStringLiteral("demo-live-1001")));
+        const QString extra = args.value(2);
+        // Once the class window is up (it shows itself when its page is loaded) and has settled.
+        auto *poll = new QTimer(live);
+        QObject::connect(poll, &QTimer::timeout, live, [live, poll, extra] {
+            if (!live->isVisible()) {
+                return;
+            }
+            poll->stop();
+            QTimer::singleShot(4000, live, [live, extra] {
+                if (extra == QLatin1String("share")) {
+                    live->showShareOption();
+                } else if (extra == QLatin1String("frame")) {
+                    live->showShareFrame();
+                } else if (extra == QLatin1String("camera")) {
+                    for (CameraRender *view : live->cameraViews()) {
+                        if (!view->isOwnView()) {
+                            view->getOverlay()->setHovered(true);
+                        }
+                    }
+                }
+            });
+        });
+        poll->start(200);
         return app.exec();
     }
     std::fprintf(stderr, "unknown window: %s\n", qPrintable(what));

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "LiveCameraDlg.h"
+#include "ShareSourceView.h"
+
+// The layer of screen sharing and recording: the share chooser and frame, the capture of a
+// chosen source or of the window's own work area, and another user's shared screen over the page.
+class LiveScreenDlg : public LiveCameraDlg
+{
+    Q_OBJECT
+
+public:
+    explicit LiveScreenDlg(QWidget *parent = nullptr);
+    ~LiveScreenDlg() override;
+
+    void showScreenRender(const QString &userId) override;
+    void hideScreenRender() override;
+    void startRecord() override;
+    void showShareOption() override;
+    void stopScreenShare() override;
+
+    void startScreenShare(const liteav::TRTCScreenCaptureSourceInfo &sourceInfo);
+    void stopScreenShareCapture();
+    void showShareFrame();
+    void selectRecordTarget();
+
+    ScreenRender *getScreenRender() const { return screenRender; }
+    ShareOptionDlg *getShareOptionDlg() const { return shareOptionDlg; }
+    ShareFrameDlg *getShareFrameDlg() const { return shareFrameDlg; }
+    // The room id as the window title writes it: a space before every group of three digits.
+    static QString groupedRoomId(int roomId);
+
+protected slots:
+    void slotShareSourceChosen(ShareSourceItem item);
+    void slotShareFrameClosed();
+
+protected:
+    // The rectangle the screen view covers: the web view's, or the window's without one.
+    QRect pageRect() const;
+
+private:
+    // Where the frame goes: around the chosen source when it has a place on the screen.
+    QRect shareArea;
+};

@@ -1,0 +1,245 @@
+// A whole class with two real client processes, a teacher and a student, through the real class
+// server (started by the project's script on loopback), each driven over its web engine's remote
+// debugging port: the student shows up online on the teacher's page, chat goes both ways, the
+// teacher starts the class and the student enters it, and the teacher's end of the class closes
+// both clients' class windows in order and brings both home windows back.
+#include "ClientProcess.h"
+#include "PageDriver.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+const QString livePagePrefix = QStringLiteral("brimvale-demo://service/#/src/pages/qt/live/index");
+const QString liveId = QStringLiteral("e2e-class-1");
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QString classServers()
+{
+    return QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh");
+}
+
+// One participant: a copy of the client with its own folders and session, its debugging port,
+// and drivers for its class page and its home page.
+struct Participant
+{
+    explicit Participant(const QString &name) : install(name) {}
+
+    bool start(const QString &demoUser, const QProcessEnvironment &servers)
+    {
+        port = freePort();
+        QProcessEnvironment env = install.environment();
+        env.insert(servers);
+        const QString runtime = install.binDir() + QStringLiteral("/../runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        env.insert(QStringLiteral("XDG_SESSION_ID"),
+                   QStringLiteral("e2e-") + demoUser.section(':', 0, 0));
+        env.insert(QStringLiteral("BRV_DEMO_USER"), demoUser);
+        env.insert(QStringLiteral("BRV_DEBUG_LOG"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
+                   QStringLiteral("127.0.0.1:%1").arg(port));
+        env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+        process.setProgram(install.path());
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start();
+        return process.waitForStarted(10000);
+    }
+
+    bool attachClass() { return page.attach(port, 90000) && page.waitReady(); }
+
+    // A value of the class page's state, read with a JavaScript expression over `s`.
+    QJsonValue state(const QString &expression)
+    {
+        return page.evaluate(
+            QStringLiteral("(function (s) { return %1; })(window.brvLive.state)").arg(expression));
+    }
+
+    bool waitState(const QString &expression, int timeoutMs = 60000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            if (state(expression).toBool()) {
+                return true;
+            }
+            QTest::qWait(200);
+        }
+        return false;
+    }
+
+    void click(const QString &id)
+    {
+        page.evaluate(QStringLiteral("document.getElementById('%1').click(), true").arg(id));
+    }
+
+    void say(const QString &text)
+    {
+        page.call(QStringLiteral("function (t) { document.getElementById('chat-input').value = t;"
+                                 " document.getElementById('chat-send').click(); return true; }"),
+                  {text});
+    }
+
+    // Where each marker first appears in the client's log, -1 when it does not.
+    QList<int> positions(const QList<QByteArray> &markers) const
+    {
+        const QByteArray log = install.logText();
+        QList<int> at;
+        for (const QByteArray &m : markers) {
+            at << log.indexOf(m);
+        }
+        return at;
+    }
+
+    void stop()
+    {
+        page.detach();
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(10000)) {
+                process.kill();
+                process.waitForFinished(5000);
+            }
+        }
+    }
+
+    ClientInstall install;
+    QProcess process;
+    PageDriver page{livePagePrefix};
+    quint16 port = 0;
+};
+
+} // namespace
+
+class TestClassE2e : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void aWholeClass();
+
+private:
+    QTemporaryDir serverDir;
+    QProcessEnvironment servers;
+    bool serversStarted = false;
+};
+
+void TestClassE2e::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("prosody")).isEmpty()) {
+        QSKIP("the class server (prosody) is not installed");
+    }
+    QProcess start;
+    start.start(QStringLiteral("bash"),
+                {classServers(), QStringLiteral("start"), serverDir.path()});
+    QVERIFY(start.waitForFinished(60000));
+    QCOMPARE(start.exitCode(), 0);
+    serversStarted = true;
+    for (const QString &line : QString::fromUtf8(start.readAllStandardOutput()).split('\n')) {
+        const int eq = line.indexOf('=');
+        if (line.startsWith(QLatin1String("BRV_")) && eq > 0) {
+            servers.insert(line.left(eq), line.mid(eq + 1));
+        }
+    }
+    QVERIFY(servers.contains(QStringLiteral("BRV_IM_SERVER")));
+    QVERIFY(servers.value(QStringLiteral("BRV_IM_SERVER"))
+                .startsWith(QLatin1String("xmpp://127.0.0.1:")));
+}
+
+void TestClassE2e::cleanupTestCase()
+{
+    if (serversStarted) {
+        QProcess stop;
+        stop.start(QStringLiteral("bash"),
+                   {classServers(), QStringLiteral("stop"), serverDir.path()});
+        stop.waitForFinished(30000);
+    }
+}
+
+void TestClassE2e::aWholeClass()
+{
+    Participant teacher(QStringLiteral("teacher"));
+    Participant student(QStringLiteral("student"));
+    QVERIFY(teacher.install.isValid() && student.install.isValid());
+    // The class role comes from the class data; "Student" as the opening type only skips the
+    // device test, a native window that this driver cannot press.
+    QVERIFY(
+        teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student:") + liveId, servers));
+    QVERIFY(
+        student.start(QStringLiteral("demo-student-01:Demo Student 1:Student:") + liveId, servers));
+    const auto stopBoth = qScopeGuard([&] {
+        teacher.stop();
+        student.stop();
+    });
+    QVERIFY2(teacher.attachClass(), qPrintable(teacher.page.error));
+    QVERIFY2(student.attachClass(), qPrintable(student.page.error));
+    QVERIFY(teacher.waitState(QStringLiteral("s.me && s.me.userType === 'Teacher'")));
+    QVERIFY(student.waitState(QStringLiteral("s.me && s.me.userType === 'Student'")));
+
+    // Both in the group; the student shows up online on the teacher's page.
+    QVERIFY2(student.waitState(QStringLiteral("s.me.isJoinedGroup === 1")),
+             qPrintable(student.state(QStringLiteral("s.liveState")).toString()));
+    QVERIFY(teacher.waitState(QStringLiteral(
+        "s.users['demo-student-01'] && s.users['demo-student-01'].isJoinedGroup === 1")));
+
+    // A chat line from each page arrives on the other as "ChatMsg".
+    teacher.say(QStringLiteral("Good morning, class 你好"));
+    QVERIFY(student.waitState(
+        QStringLiteral("s.chat.some(function (m) { return m.text === 'Good morning, class 你好' && "
+                       "m.from === 'demo-teacher-01'; })")));
+    student.say(QStringLiteral("Morning!"));
+    QVERIFY(teacher.waitState(QStringLiteral("s.chat.some(function (m) { return m.text === "
+                                             "'Morning!' && m.from === 'demo-student-01'; })")));
+
+    // The teacher starts the class; the student enters the room on the teacher's word.
+    teacher.click(QStringLiteral("start-live"));
+    QVERIFY(teacher.waitState(QStringLiteral("s.liveState === 'EnterRoomSuccess' || "
+                                             "s.liveInfo.liveRoomState === 'Living'")));
+    QVERIFY(student.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
+
+    // The teacher ends the class: both leave the room, quit the group, log out, then tell home.
+    teacher.click(QStringLiteral("close-live"));
+    // Each step's outcome, success or failure: a failed step goes on with the next one.
+    const QList<QList<QByteArray>> order = {{"\"ExitRoomSuccess\""},
+                                            {"\"QuitGroupSuccess\"", "\"QuitGroupError\""},
+                                            {"\"ImLogoutSuccess\"", "\"ImLogoutError\""},
+                                            {"HomeDlg::slotCloseLive"}};
+    for (Participant *p : {&teacher, &student}) {
+        QVERIFY2(p->install.waitForLog("HomeDlg::slotCloseLive", 1, 60000),
+                 qPrintable(p->install.dataDir()));
+        int previous = -1;
+        for (const QList<QByteArray> &step : order) {
+            int at = -1;
+            for (int found : p->positions(step)) {
+                if (found >= 0 && (at < 0 || found < at)) {
+                    at = found;
+                }
+            }
+            QVERIFY2(at > previous, step.first().constData());
+            previous = at;
+        }
+        // The home window is back: its page is shown again.
+        PageDriver home;
+        QVERIFY2(home.attach(p->port, 20000), qPrintable(home.error));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            home.evaluate(QStringLiteral("document.visibilityState")).toString(),
+            QStringLiteral("visible"), 20000);
+        home.detach();
+    }
+}
+
+QTEST_MAIN(TestClassE2e)
+#include "tst_class_e2e.moc"
