@@ -1,8 +1,8 @@
 #include "AvJson.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace brvav {
 
@@ -83,10 +83,12 @@ private:
         }
         if (!digits)
             return false;
-        const std::string text = s_.substr(start, pos_ - start);
-        char *end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (!end || *end || !std::isfinite(v))
+        // Not strtod: the application's locale may want a decimal comma.
+        const char *first = s_.data() + start;
+        const char *last = s_.data() + pos_;
+        double v = 0;
+        const auto read = std::from_chars(first, last, v);
+        if (read.ec != std::errc() || read.ptr != last || !std::isfinite(v))
             return false;
         out = Json(v);
         return true;
@@ -381,11 +383,13 @@ std::string Json::dump() const
         return bool_ ? "true" : "false";
     case Type::Number: {
         char buf[40];
-        if (std::floor(number_) == number_ && std::fabs(number_) < 9007199254740992.0)
+        if (std::floor(number_) == number_ && std::fabs(number_) < 9007199254740992.0) {
             std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(number_));
-        else
-            std::snprintf(buf, sizeof buf, "%.17g", number_);
-        return buf;
+            return buf;
+        }
+        // The shortest text that reads back to the same double, with a decimal point whatever
+        // the locale.
+        return std::string(buf, std::to_chars(buf, buf + sizeof buf, number_).ptr);
     }
     case Type::String:
         quote(out, string_);

@@ -121,9 +121,8 @@ void WebSocket::run(std::string url, std::string protocol, unsigned timeoutMs)
     GSocketConnection *connection =
         g_socket_client_connect_to_host(client, host.c_str(), guint16(port), cancel_, &error);
     g_object_unref(client);
-    std::string reason;
     if (!connection) {
-        reason = error ? error->message : "connect failed";
+        const std::string reason = error ? error->message : "connect failed";
         g_clear_error(&error);
         if (onOpen && !closing_)
             onOpen(false, reason);
@@ -133,6 +132,23 @@ void WebSocket::run(std::string url, std::string protocol, unsigned timeoutMs)
     // a dead one. The room notices a dead one by its unanswered requests.
     g_socket_set_timeout(g_socket_connection_get_socket(connection), 0);
     stream_ = G_IO_STREAM(connection);
+    talk(host, port, path, protocol);
+}
+
+void WebSocket::serve(GIOStream *stream, const std::string &host, unsigned port,
+                      const std::string &path, const std::string &protocol)
+{
+    if (thread_.joinable() || stream_ || !stream)
+        return;
+    stream_ = stream;
+    talk(host, port, path, protocol);
+    stream_ = nullptr;
+}
+
+void WebSocket::talk(const std::string &host, unsigned port, const std::string &path,
+                     const std::string &protocol)
+{
+    std::string reason;
     if (!handshake(host, port, path, protocol, reason)) {
         if (onOpen && !closing_)
             onOpen(false, reason);

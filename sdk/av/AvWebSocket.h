@@ -36,6 +36,12 @@ public:
     /// callback.
     void close();
 
+    /// Talks over a stream that is already connected, on the calling thread, until it ends: the
+    /// handshake, then messages, with the same callbacks. The stream stays the caller's. Not
+    /// while open() runs. Reading from memory is how the frame decoder is fuzzed.
+    void serve(GIOStream *stream, const std::string &host, unsigned port, const std::string &path,
+               const std::string &protocol);
+
     static bool parseUrl(const std::string &url, bool &tls, std::string &host, unsigned &port,
                          std::string &path);
     /// How many bytes one message may have; longer ones end the connection.
@@ -43,6 +49,8 @@ public:
 
 private:
     void run(std::string url, std::string protocol, unsigned timeoutMs);
+    void talk(const std::string &host, unsigned port, const std::string &path,
+              const std::string &protocol);
     bool handshake(const std::string &host, unsigned port, const std::string &path,
                    const std::string &protocol, std::string &error);
     bool readExact(void *buffer, size_t size);
