@@ -248,7 +248,9 @@ private:
             Json item;
             if (!value(item, depth + 1))
                 return false;
-            out.set(key, std::move(item));
+            // Appended as read, so that a message of many members parses in linear time; a
+            // repeated key is resolved at look-up, where the last one wins as in browsers.
+            out.members_.emplace_back(std::move(key), std::move(item));
             skip();
             if (pos_ >= s_.size())
                 return false;
@@ -281,9 +283,9 @@ Json Json::parse(const std::string &text, bool *ok)
 const Json &Json::operator[](const char *key) const
 {
     if (isObject()) {
-        for (const auto &m : members_) {
-            if (m.first == key)
-                return m.second;
+        for (auto m = members_.rbegin(); m != members_.rend(); ++m) {
+            if (m->first == key)
+                return m->second;
         }
     }
     return kNull;
@@ -291,13 +293,7 @@ const Json &Json::operator[](const char *key) const
 
 bool Json::has(const char *key) const
 {
-    if (isObject()) {
-        for (const auto &m : members_) {
-            if (m.first == key)
-                return true;
-        }
-    }
-    return false;
+    return isObject() && &(*this)[key] != &kNull;
 }
 
 const Json &Json::at(size_t index) const
@@ -319,9 +315,9 @@ Json &Json::set(const std::string &key, Json value)
     if (type_ != Type::Object) {
         *this = Json(Type::Object);
     }
-    for (auto &m : members_) {
-        if (m.first == key) {
-            m.second = std::move(value);
+    for (auto m = members_.rbegin(); m != members_.rend(); ++m) {
+        if (m->first == key) {
+            m->second = std::move(value);
             return *this;
         }
     }

@@ -181,6 +181,10 @@ void WebSocket::talk(const std::string &host, unsigned port, const std::string &
             for (unsigned char b : ext)
                 length = (length << 8) | b;
         }
+        // Control frames are short and never fragmented; anything else is a broken peer, and a
+        // long ping would have us echo megabytes.
+        if ((opcode & 0x8) && (length > 125 || !fin))
+            break;
         unsigned char mask[4] = {0, 0, 0, 0};
         if (masked && !readExact(mask, 4))
             break;
@@ -193,8 +197,12 @@ void WebSocket::talk(const std::string &host, unsigned port, const std::string &
             for (size_t i = 0; i < payload.size(); ++i)
                 payload[i] = char(payload[i] ^ mask[i % 4]);
         }
-        if (opcode == 8)
+        if (opcode == 8) {
+            // The closing handshake: answer with the peer's status code, then end.
+            std::lock_guard<std::mutex> lock(writeMutex_);
+            writeFrame(8, payload.substr(0, 2));
             break;
+        }
         if (opcode == 9) {
             std::lock_guard<std::mutex> lock(writeMutex_);
             writeFrame(10, payload);
