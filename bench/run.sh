@@ -43,7 +43,7 @@ PY
 # Group messages through a loopback class server: our SDK against two bare libstrophe clients.
 imdir=$(mktemp -d)
 trap '"$here/scripts/class-servers.sh" stop "$imdir"; rm -rf "$out" "$imdir"' EXIT
-export "$("$here/scripts/class-servers.sh" start "$imdir")"
+export "$("$here/scripts/class-servers.sh" start "$imdir" im)"
 "$here/build-bench/bench/bench_im" >"$out/im.json"
 "$here/scripts/class-servers.sh" stop "$imdir"
 python3 - "$out/im.json" <<'PY'

@@ -144,7 +144,7 @@ void TestClassE2e::initTestCase()
     }
     QProcess start;
     start.start(QStringLiteral("bash"),
-                {classServers(), QStringLiteral("start"), serverDir.path()});
+                {classServers(), QStringLiteral("start"), serverDir.path(), QStringLiteral("im")});
     QVERIFY(start.waitForFinished(60000));
     QCOMPARE(start.exitCode(), 0);
     serversStarted = true;

@@ -735,7 +735,7 @@ void TestImClient::sessionThroughClassServer()
     }
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const auto started = classServers({QStringLiteral("start"), dir.path()});
+    const auto started = classServers({QStringLiteral("start"), dir.path(), QStringLiteral("im")});
     struct Stop
     {
         QString dir;

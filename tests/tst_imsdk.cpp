@@ -660,7 +660,7 @@ protected:
     bool stopServer() override { return script({QStringLiteral("stop"), m_dir.path()}).first; }
     bool startServer() override
     {
-        const auto r = script({QStringLiteral("start"), m_dir.path()});
+        const auto r = script({QStringLiteral("start"), m_dir.path(), QStringLiteral("im")});
         if (r.first && r.second.startsWith(QLatin1String("BRV_IM_SERVER=")))
             m_address = r.second.mid(14);
         return r.first;
