@@ -75,3 +75,23 @@ if views:
     print(f"four participants, each viewing three: {len(views)} views, lowest mean {mean:.1f} fps, lowest reading {low} fps (target >= 14)")
 PY
 "$here/bench/startup.sh" "$here/build-bench/src/brimvale"
+# A teacher alone in a class without servers (IM embedded, the room of one), in a user folder of
+# its own: opening the class to "EnterRoomSuccess", and memory in class against the same client
+# at home.
+cls=$(mktemp -d)
+mkdir -p "$cls/home" "$cls/config" "$cls/data" "$cls/cache" "$cls/runtime"
+chmod 700 "$cls/runtime"
+HOME=$cls/home XDG_CONFIG_HOME=$cls/config XDG_DATA_HOME=$cls/data XDG_CACHE_HOME=$cls/cache \
+  XDG_RUNTIME_DIR=$cls/runtime BRV_DEMO_USER="demo-teacher-01:Demo Teacher:Teacher" \
+  PULSE_SERVER=unix:/nonexistent xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
+  "$here/build-bench/bench/bench_classroom" >"$out/classroom.json"
+rm -rf "$cls"
+python3 - "$out/classroom.json" <<'PY'
+import json, sys
+r = json.loads(open(sys.argv[1]).read().strip().splitlines()[-1])
+h, c = r["home"], r["in_class"]
+print(f"teacher alone (embedded), OpenLive -> EnterRoomSuccess: {r['open_to_enter_room_ms']:.0f} ms"
+      f" (to JoinGroupSuccess {r['open_to_join_group_ms']:.0f} ms, StartLive -> EnterRoomSuccess {r['start_to_enter_room_ms']:.0f} ms)")
+print(f"memory in class vs at home, PSS: {c['pss_kb']/1024:.0f} MiB vs {h['pss_kb']/1024:.0f} MiB, ratio {c['pss_kb']/h['pss_kb']:.2f}")
+print(f"memory in class vs at home, RSS: {c['rss_kb']/1024:.0f} MiB vs {h['rss_kb']/1024:.0f} MiB, ratio {c['rss_kb']/h['rss_kb']:.2f}")
+PY

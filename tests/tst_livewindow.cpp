@@ -4,6 +4,7 @@
 #include "AppSettings.h"
 #include "CameraRender.h"
 #include "GlobalSignal.h"
+#include "JsBridge.h"
 #include "JsonUtil.h"
 #include "LiveDlg.h"
 #include "RecvImMsgTask.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -83,6 +85,7 @@ class Window : public LiveDlg
 public:
     using LiveBaseDlg::currLiveUser;
     using LiveBaseDlg::isClosing;
+    using LiveBaseDlg::liveInfo;
     using LiveBaseDlg::liveTime;
 
     QStringList steps;
@@ -146,6 +149,7 @@ private slots:
     void cameraViewsGoWhereThePageSays();
     void deviceMenusChooseDisableAndSkipUnknownTypes();
     void closeSequenceWithNeitherRoomNorGroup();
+    void recordingWithoutServerWritesAFileAndTellsThePage();
 };
 
 void TestLiveWindow::init()
@@ -373,6 +377,65 @@ void TestLiveWindow::closeSequenceWithNeitherRoomNorGroup()
     QCOMPARE(home.payloads.size(), 1);
     QCOMPARE(home.payloads.first(), QStringLiteral("{}"));
     GlobalSignal::Instance()->remove(QStringLiteral("Signal_CloseLive"), &home);
+}
+
+void TestLiveWindow::recordingWithoutServerWritesAFileAndTellsThePage()
+{
+    qunsetenv("BRV_AV_SERVER");
+    QVERIFY(TrtcUtil::avServer().isEmpty());
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    Window window;
+    window.seat(QStringLiteral("t1"), LiveUserType::Teacher);
+    window.liveInfo.className = QStringLiteral("物理");
+    window.liveInfo.liveRoomId = 1234567;
+    window.currLiveUser.isEnteredRoom = 1;
+    // Once the page is up, what it is told goes through the bridge.
+    QTRY_VERIFY_WITH_TIMEOUT(window.isPageReady(), 30000);
+    QList<QPair<QString, QString>> bridged;
+    connect(window.bridge(), &JsBridge::signalQtMsg, this,
+            [&bridged](const QString &func, const QString &param) {
+                bridged.append({func, param});
+            });
+    const auto told = [&bridged](const QString &func) {
+        QStringList params;
+        for (const auto &message : qAsConst(bridged)) {
+            if (message.first == func) {
+                params << message.second;
+            }
+        }
+        return params;
+    };
+
+    // No videos folder can be made: the page hears a failure, never a recording that runs.
+    QDir().mkpath(QFileInfo(videos).absolutePath());
+    QFile blocker(videos);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window.slotLiveCommand(QStringLiteral(R"({"command":"StartRecord"})"));
+    QCOMPARE(told(QStringLiteral("SetRecordState")), QStringList({"RecordStarting", "NotStart"}));
+    QCOMPARE(told(QStringLiteral("RecordFile")).size(), 1);
+    QVERIFY(told(QStringLiteral("RecordFile")).first().contains("\"error\""));
+    QCOMPARE(window.liveInfo.isRecording, 0);
+    QVERIFY(blocker.remove());
+
+    // With a folder: the work area goes into a file whose path the page gets once it is whole.
+    window.slotLiveCommand(QStringLiteral(R"({"command":"StartRecord"})"));
+    QTRY_COMPARE(window.liveInfo.isRecording, 1);
+    QTest::qWait(1000);
+    window.slotLiveCommand(QStringLiteral(R"({"command":"StopRecord"})"));
+    QTRY_COMPARE_WITH_TIMEOUT(told(QStringLiteral("RecordFile")).size(), 2, 15000);
+    QCOMPARE(told(QStringLiteral("SetRecordState")),
+             QStringList({"RecordStarting", "NotStart", "RecordStarting", "RecordStartSuccess",
+                          "RecordStoping", "RecordStopSuccess"}));
+    const QJsonObject answer = JsonUtil::str2Json(told(QStringLiteral("RecordFile")).last());
+    const QString path = answer.value(QStringLiteral("path")).toString();
+    QCOMPARE(QFileInfo(path).absolutePath(), QDir(videos).absolutePath());
+    QVERIFY(QFileInfo(path).fileName().startsWith(QStringLiteral("物理 ")));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(4), QByteArray::fromHex("1a45dfa3"));
+    QVERIFY(file.size() > 1000);
+    QCOMPARE(window.liveInfo.isRecording, 0);
 }
 
 int main(int argc, char **argv)

@@ -130,6 +130,7 @@ Cloud::~Cloud()
     dispatcher_.shutdown();
     engine_.run([this] {
         room_.reset();
+        recorder_.reset();
         stopVideo(preview_);
         stopVideo(cameraTest_);
         stopVideo(capture_);
@@ -1060,7 +1061,7 @@ void Cloud::selectScreenCaptureTarget(const TRTCScreenCaptureSourceInfo &source,
     });
 }
 
-std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
+Rect Cloud::captureArea()
 {
     // The root window's area is captured, clipped to the screen: asking X for pixels outside
     // it is an error, so a window partly off the screen gives its visible part.
@@ -1070,7 +1071,12 @@ std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
         if (x_.windowRect(targetWindow_, now))
             area = now.intersected(targetArea_.empty() ? now : targetArea_);
     }
-    area = area.intersected(x_.rootRect());
+    return area.intersected(x_.rootRect());
+}
+
+std::unique_ptr<Cloud::Video> Cloud::makeScreenVideo(TXView view, int *error)
+{
+    const Rect area = captureArea();
     if (!x_.isOpen() || area.width < 2 || area.height < 2) {
         *error = ERR_SCREEN_CAPTURE_START_FAIL;
         return nullptr;
@@ -1206,6 +1212,25 @@ void Cloud::callExperimentalAPI(const char *jsonStr)
     bool ok = false;
     const Json call = Json::parse(jsonStr ? jsonStr : "", &ok);
     const std::string api = call["api"].str();
+    if (ok && api == "startLocalRecording" && call["params"].isObject() &&
+        call["params"]["filePath"].isString()) {
+        const std::string path = call["params"]["filePath"].str();
+        engine_.run([&] {
+            if (!recorder_)
+                recorder_ = std::make_unique<Recorder>(engine_, dispatcher_);
+            // Without an open display there is nothing to capture.
+            const Rect area = x_.isOpen() ? captureArea() : Rect{};
+            recorder_->start(path, area, targetMouse_);
+        });
+        return;
+    }
+    if (ok && api == "stopLocalRecording") {
+        engine_.run([&] {
+            if (recorder_)
+                recorder_->stop();
+        });
+        return;
+    }
     if (ok && api == "setServer" && call["params"].isObject()) {
         std::string url = call["params"]["url"].str();
         bool tls = false;

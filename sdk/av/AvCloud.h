@@ -6,6 +6,7 @@
 #include "AvDevices.h"
 #include "AvEngine.h"
 #include "AvPipeline.h"
+#include "AvRecorder.h"
 #include "AvRoom.h"
 #include "AvScreen.h"
 #include "AvVideo.h"
@@ -131,6 +132,8 @@ private:
     // Engine thread only from here on.
     std::unique_ptr<Video> makeCameraVideo(VideoKind kind, liteav::TXView view, int *error);
     std::unique_ptr<Video> makeScreenVideo(liteav::TXView view, int *error);
+    // The area of the root window the selected target covers now, clipped to the screen.
+    Rect captureArea();
     void finishVideo(Video &video, GstElement *pipeline, GstElement *last);
     std::unique_ptr<Audio> makeAudio(AudioKind kind, uint32_t interval, const std::string &path,
                                      int *error);
@@ -179,6 +182,7 @@ private:
     bool targetMouse_ = true;
     bool capturePaused_ = false;
 
+    std::unique_ptr<Recorder> recorder_;
     MediaTaps taps_;
     std::unique_ptr<RoomBackend> room_;
     std::string roomServer_; // the server room_ speaks to; empty for the room of one

@@ -212,6 +212,10 @@ enum TXLiteAVError {
     ERR_SPEAKER_SET_PARAM_FAIL = -1322,
     ERR_SPEAKER_STOP_FAIL = -1323,
     ERR_DEVICE_NOT_FOUND = -1324,
+    /// The recording's file could not be created (it exists, or its folder is not writable).
+    ERR_LOCAL_RECORD_FILE_FAIL = -1401,
+    /// Recording failed: one already runs, or the encoder or muxer failed.
+    ERR_LOCAL_RECORD_FAIL = -1402,
     ERR_ROOM_ENTER_FAIL = -3301,
     ERR_ROOM_REQUEST_IP_TIMEOUT = -3308,
     ERR_ENTER_ROOM_PARAM_NULL = -3316,
@@ -565,7 +569,8 @@ public:
     virtual void onScreenCaptureResumed(int reason) {}
     virtual void onScreenCaptureStoped(int reason) {}
 
-    // Local recording and snapshots
+    // Local recording and snapshots. errCode 0 is success; otherwise an error code
+    // (ERR_LOCAL_RECORD_FILE_FAIL, ERR_SCREEN_CAPTURE_START_FAIL, ERR_LOCAL_RECORD_FAIL).
     virtual void onLocalRecordBegin(int errCode, const char *storagePath) {}
     virtual void onLocalRecording(long duration, const char *storagePath) {}
     virtual void onLocalRecordComplete(int errCode, const char *storagePath) {}
@@ -727,6 +732,14 @@ public:
     ///       that the next enterRoom joins (its WebSocket API); an empty url gives the room of
     ///       one, without a server. The user signature then carries the server's token (a JWT
     ///       whose payload has a "janus" claim).
+    ///   {"api": "startLocalRecording", "params": {"filePath": "/path/name.webm"}}  records the
+    ///       selected capture target (the main screen when none) into a new WebM file (VP8),
+    ///       whatever the room. The file must not exist yet: it is never overwritten.
+    ///       onLocalRecordBegin(0, path) follows, or onLocalRecordBegin(error, path) when the file
+    ///       cannot be made, the capture fails to start, or a recording already runs.
+    ///   {"api": "stopLocalRecording"}  ends it: once the muxer has written the file's end,
+    ///       onLocalRecordComplete(0, path). A failure while recording or while finishing gives
+    ///       onLocalRecordComplete(error, path) instead; the file is then not usable.
     /// Unknown or malformed calls raise onWarning and change nothing.
     virtual void callExperimentalAPI(const char *jsonStr) = 0;
 };

@@ -65,6 +65,17 @@ public:
     }
     // Implemented by the screen-sharing layer.
     virtual void startRecord() {}
+    // The SDK's answers about a recording into a file (code 0 is success), on the GUI thread.
+    virtual void localRecordBegan(int code, const QString &path)
+    {
+        Q_UNUSED(code)
+        Q_UNUSED(path)
+    }
+    virtual void localRecordFinished(int code, const QString &path)
+    {
+        Q_UNUSED(code)
+        Q_UNUSED(path)
+    }
     // Implemented by the window: reports the device switches to the page.
     virtual void setDeviceState() {}
     // Implemented by the IM layer.

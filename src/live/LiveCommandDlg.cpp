@@ -72,13 +72,13 @@ void LiveCommandDlg::stopRecord()
         recordState != RecordState::RecordStarting) {
         return;
     }
-    if (liveInfo.isScreenSharing == 1) {
+    if (liveInfo.isScreenSharing == 1 && !isRecordingToFile()) {
         // The share goes on; only the recording of it ends.
         setRecordState(RecordState::RecordStopSuccess);
         return;
     }
     setRecordState(RecordState::RecordStoping);
-    TrtcUtil::instance()->stopScreenShare();
+    stopRecordCapture();
 }
 
 void LiveCommandDlg::slotLiveCommand(QString param)

@@ -6,14 +6,20 @@
 #include "TrtcUtil.h"
 #include "WebEngineView.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QScreen>
 
 LiveScreenDlg::LiveScreenDlg(QWidget *parent) : LiveCameraDlg(parent) {}
 
 LiveScreenDlg::~LiveScreenDlg()
 {
+    // The SDK finishes the file on its own; this window just no longer hears about it.
+    if (isRecordingToFile()) {
+        TrtcUtil::instance()->stopLocalRecording();
+    }
     // The dialogs have no parent; the window takes them along.
     delete shareFrameDlg;
     shareFrameDlg = nullptr;
@@ -64,7 +70,15 @@ void LiveScreenDlg::startRecord()
     if (currLiveUser.isEnteredRoom != 1) {
         return;
     }
+    if (isRecordingToFile()) {
+        return;
+    }
     setRecordState(RecordState::RecordStarting);
+    if (TrtcUtil::avServer().isEmpty()) {
+        // A share in the room of one reaches no one, so it cannot stand for the recording.
+        startFileRecord();
+        return;
+    }
     if (liveInfo.isScreenSharing == 1) {
         qDebug() << "Live-screen-isScreenSharing";
         setRecordState(RecordState::RecordStartSuccess);
@@ -173,4 +187,71 @@ void LiveScreenDlg::stopScreenShareCapture()
 {
     qDebug() << "Live-screen-stopScreenShare";
     TrtcUtil::instance()->stopScreenShare();
+}
+
+void LiveScreenDlg::startFileRecord()
+{
+    selectRecordTarget();
+    const QString path =
+        TrtcUtil::newRecordingPath(liveInfo.className, QDateTime::currentDateTime());
+    if (path.isEmpty()) {
+        recordFileFailed(QStringLiteral("no writable videos folder"),
+                         liteav::ERR_LOCAL_RECORD_FILE_FAIL);
+        return;
+    }
+    qInfo() << "Live-screen-startFileRecord" << path;
+    recordFilePath = path;
+    TrtcUtil::instance()->startLocalRecording(path);
+}
+
+void LiveScreenDlg::stopRecordCapture()
+{
+    if (isRecordingToFile()) {
+        TrtcUtil::instance()->stopLocalRecording();
+    } else {
+        TrtcUtil::instance()->stopScreenShare();
+    }
+}
+
+void LiveScreenDlg::localRecordBegan(int code, const QString &path)
+{
+    if (path != recordFilePath || recordFilePath.isEmpty()) {
+        return; // an answer about a recording this window no longer waits for
+    }
+    if (code != 0) {
+        recordFilePath.clear();
+        recordFileFailed(QStringLiteral("the recording did not start"), code);
+        return;
+    }
+    sendWebMsg(QStringLiteral("isRecording"), QStringLiteral("1"));
+    setRecordState(RecordState::RecordStartSuccess);
+}
+
+void LiveScreenDlg::localRecordFinished(int code, const QString &path)
+{
+    if (path != recordFilePath || recordFilePath.isEmpty()) {
+        return;
+    }
+    recordFilePath.clear();
+    sendWebMsg(QStringLiteral("isRecording"), QStringLiteral("0"));
+    if (code != 0) {
+        recordFileFailed(QStringLiteral("the recording failed; the file is not usable"), code);
+        return;
+    }
+    qInfo() << "Live-screen-recordFile" << path;
+    setRecordState(RecordState::RecordStopSuccess);
+    sendWebMsg(QStringLiteral("RecordFile"), QJsonObject{{QStringLiteral("path"), path}});
+}
+
+void LiveScreenDlg::recordFileFailed(const QString &reason, int code)
+{
+    qWarning() << "Live-screen-recordFile failed:" << reason << code;
+    if (liveInfo.isRecording == 1) {
+        liveInfo.isRecording = 0;
+        updateLiveInfo();
+    }
+    // Not a stop that succeeded: the page hears the recording is not running and why.
+    setRecordState(RecordState::NotStart);
+    sendWebMsg(QStringLiteral("RecordFile"),
+               QJsonObject{{QStringLiteral("error"), reason}, {QStringLiteral("code"), code}});
 }

@@ -23,6 +23,10 @@ public:
     void stopScreenShareCapture();
     void showShareFrame();
     void selectRecordTarget();
+    // Ends the recording, whichever way it is made.
+    void stopRecordCapture();
+    // True from the start of a recording into a file until the SDK has answered its end.
+    bool isRecordingToFile() const { return !recordFilePath.isEmpty(); }
 
     ScreenRender *getScreenRender() const { return screenRender; }
     ShareOptionDlg *getShareOptionDlg() const { return shareOptionDlg; }
@@ -35,10 +39,17 @@ protected slots:
     void slotShareFrameClosed();
 
 protected:
+    void localRecordBegan(int code, const QString &path) override;
+    void localRecordFinished(int code, const QString &path) override;
     // The rectangle the screen view covers: the web view's, or the window's without one.
     QRect pageRect() const;
 
 private:
+    // Without a media server the work area goes into a file in the user's videos folder.
+    void startFileRecord();
+    void recordFileFailed(const QString &reason, int code);
+
+    QString recordFilePath;
     // Where the frame goes: around the chosen source when it has a place on the screen.
     QRect shareArea;
 };

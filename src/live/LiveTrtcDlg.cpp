@@ -503,6 +503,20 @@ void LiveTrtcDlg::onScreenCaptureStoped(int reason)
     });
 }
 
+void LiveTrtcDlg::onLocalRecordBegin(int errCode, const char *storagePath)
+{
+    const QString path = fromSdk(storagePath);
+    qDebug() << "Live-trtc-onLocalRecordBegin" << errCode << path;
+    onGuiThread([this, errCode, path]() { localRecordBegan(errCode, path); });
+}
+
+void LiveTrtcDlg::onLocalRecordComplete(int errCode, const char *storagePath)
+{
+    const QString path = fromSdk(storagePath);
+    qDebug() << "Live-trtc-onLocalRecordComplete" << errCode << path;
+    onGuiThread([this, errCode, path]() { localRecordFinished(errCode, path); });
+}
+
 void LiveTrtcDlg::onRenderVideoFrame(const char *userId, liteav::TRTCVideoStreamType streamType,
                                      liteav::TRTCVideoFrame *frame)
 {

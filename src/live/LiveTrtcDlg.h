@@ -67,6 +67,8 @@ public:
     void onScreenCaptureResumed(int reason) override;
     void onScreenCaptureStoped(int reason) override;
 
+    void onLocalRecordBegin(int errCode, const char *storagePath) override;
+    void onLocalRecordComplete(int errCode, const char *storagePath) override;
     // Never registered: the views are drawn by the SDK itself.
     void onRenderVideoFrame(const char *userId, liteav::TRTCVideoStreamType streamType,
                             liteav::TRTCVideoFrame *frame) override;

@@ -2,9 +2,16 @@
 
 #include "TrtcSdk.h"
 
+#include "JsonUtil.h"
+
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QScreen>
+#include <QStandardPaths>
 
 TrtcScreenShare::~TrtcScreenShare() = default;
 
@@ -80,4 +87,67 @@ void TrtcScreenShare::stopScreenShare()
     if (liteav::ITRTCCloud *sdk = TrtcSdk::cloud()) {
         sdk->stopScreenCapture();
     }
+}
+
+void TrtcLocalRecording::startLocalRecording(const QString &filePath)
+{
+    qDebug() << "TrtcLocalRecording::startLocalRecording" << filePath;
+    if (liteav::ITRTCCloud *sdk = TrtcSdk::cloud()) {
+        const QJsonObject call{
+            {QStringLiteral("api"), QStringLiteral("startLocalRecording")},
+            {QStringLiteral("params"), QJsonObject{{QStringLiteral("filePath"), filePath}}}};
+        sdk->callExperimentalAPI(JsonUtil::toCompactString(call).toUtf8().constData());
+    }
+}
+
+void TrtcLocalRecording::stopLocalRecording()
+{
+    qDebug() << "TrtcLocalRecording::stopLocalRecording";
+    if (liteav::ITRTCCloud *sdk = TrtcSdk::cloud()) {
+        const QJsonObject call{{QStringLiteral("api"), QStringLiteral("stopLocalRecording")}};
+        sdk->callExperimentalAPI(JsonUtil::toCompactString(call).toUtf8().constData());
+    }
+}
+
+QString TrtcLocalRecording::newRecordingPath(const QString &className, const QDateTime &time,
+                                             const QString &folder)
+{
+    const QString dir = folder.isEmpty()
+                            ? QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
+                            : folder;
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        qWarning() << "TrtcLocalRecording: no videos folder" << dir;
+        return QString();
+    }
+    const QFileInfo info(dir);
+    if (!info.isDir() || !info.isWritable()) {
+        qWarning() << "TrtcLocalRecording: the videos folder is not writable" << dir;
+        return QString();
+    }
+    // The class name comes from the server: no folder separators, no characters other systems
+    // refuse in a file name, no leading dot, and a length any file system takes.
+    QString name;
+    for (const QChar c : className.left(80)) {
+        name += c.isPrint() && !QStringLiteral("/\\:*?\"<>|").contains(c) ? c : QLatin1Char('_');
+    }
+    name = name.trimmed();
+    while (name.startsWith(QLatin1Char('.'))) {
+        name.remove(0, 1);
+    }
+    if (name.isEmpty()) {
+        name = QStringLiteral("class");
+    }
+    const QString base =
+        QStringLiteral("%1 %2").arg(name, time.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    const QDir target(dir);
+    // Two recordings in the same second get numbered names rather than one file.
+    for (int n = 1; n < 1000; ++n) {
+        const QString file = n == 1 ? base + QStringLiteral(".webm")
+                                    : QStringLiteral("%1 (%2).webm").arg(base).arg(n);
+        const QString path = target.absoluteFilePath(file);
+        if (!QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return QString();
 }

@@ -4,6 +4,8 @@
 
 #include <QRect>
 
+class QDateTime;
+
 class QScreen;
 
 // Screen and window capture for sharing.
@@ -44,9 +46,21 @@ public:
     ~TrtcMessage() override;
 };
 
-// Local recording is not used.
+// Recording on this machine: the selected capture target into a WebM file, for classes
+// without a media server to record into.
 class TrtcLocalRecording : public TrtcMessage
 {
 public:
     ~TrtcLocalRecording() override;
+
+    // onLocalRecordBegin follows; the file must not exist yet.
+    void startLocalRecording(const QString &filePath);
+    // onLocalRecordComplete follows once the file is complete.
+    void stopLocalRecording();
+
+    // A file name in folder (the user's videos folder when empty, created when missing) for a
+    // recording of a class at a time, which names no existing file; empty when the folder
+    // cannot be made or written to.
+    static QString newRecordingPath(const QString &className, const QDateTime &time,
+                                    const QString &folder = QString());
 };
