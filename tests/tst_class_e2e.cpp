@@ -1,14 +1,17 @@
 // A whole class with two real client processes, a teacher and a student, through the real class
-// server (started by the project's script on loopback), each driven over its web engine's remote
-// debugging port: the student shows up online on the teacher's page, chat goes both ways, the
-// teacher starts the class and the student enters it, and the teacher's end of the class closes
-// both clients' class windows in order and brings both home windows back.
+// servers (IM and media, started by the project's script inside the test's own network
+// namespace), each driven over its web engine's remote debugging port: the student shows up
+// online on the teacher's page, chat goes both ways, the teacher starts the class and the student
+// enters it, the teacher opens the student's camera and sees its picture, and the teacher's end
+// of the class closes both clients' class windows in order and brings both home windows back.
 #include "ClientProcess.h"
 #include "PageDriver.h"
+#include "WindowPixels.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -26,6 +29,36 @@ quint16 freePort()
 QString classServers()
 {
     return QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh");
+}
+
+// The native window a client logged for a view ("MARKER "USER" view ID window ID"), its last one:
+// the view's own window and its top-level window, 0 when not logged.
+QPair<WId, WId> loggedView(const QByteArray &log, const QString &marker, const QString &userId)
+{
+    const QRegularExpression re(QRegularExpression::escape(marker) +
+                                QStringLiteral(" \"%1\" view (\\d+) window (\\d+)")
+                                    .arg(QRegularExpression::escape(userId)));
+    QPair<WId, WId> found{0, 0};
+    auto it = re.globalMatch(QString::fromUtf8(log));
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        found = {m.captured(1).toULongLong(), m.captured(2).toULongLong()};
+    }
+    return found;
+}
+
+// What the display shows in a client's native view, its top-level window raised first: both
+// clients share the display and their windows overlap.
+QImage shownIn(const QPair<WId, WId> &view)
+{
+    QScopedPointer<QWindow> top(QWindow::fromWinId(view.second));
+    top->raise();
+    QGuiApplication::sync();
+    QTest::qWait(100);
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(view.first)
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 // One participant: a copy of the client with its own folders and session, its debugging port,
@@ -139,8 +172,9 @@ private:
 
 void TestClassE2e::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("prosody")).isEmpty()) {
-        QSKIP("the class server (prosody) is not installed");
+    if (QStandardPaths::findExecutable(QStringLiteral("prosody")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("janus")).isEmpty()) {
+        QSKIP("the class servers (prosody, janus) are not installed");
     }
     QProcess start;
     start.start(QStringLiteral("bash"),
@@ -157,6 +191,8 @@ void TestClassE2e::initTestCase()
     QVERIFY(servers.contains(QStringLiteral("BRV_IM_SERVER")));
     QVERIFY(servers.value(QStringLiteral("BRV_IM_SERVER"))
                 .startsWith(QLatin1String("xmpp://127.0.0.1:")));
+    QVERIFY(servers.value(QStringLiteral("BRV_AV_SERVER"))
+                .startsWith(QLatin1String("ws://127.0.0.1:")));
 }
 
 void TestClassE2e::cleanupTestCase()
@@ -209,6 +245,29 @@ void TestClassE2e::aWholeClass()
     QVERIFY(teacher.waitState(QStringLiteral("s.liveState === 'EnterRoomSuccess' || "
                                              "s.liveInfo.liveRoomState === 'Living'")));
     QVERIFY(student.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
+    QVERIFY(teacher.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
+
+    // The teacher opens the student's camera; the teacher's view of the student shows the
+    // student's (virtual) camera, its colour bars, through the media server.
+    QVERIFY(
+        teacher.waitState(QStringLiteral("!!document.getElementById('open-cam-demo-student-01')")));
+    const int cameraStarts = student.install.logText().count("Live-trtc-startLocalVideo");
+    teacher.click(QStringLiteral("open-cam-demo-student-01"));
+    QVERIFY(student.install.waitForLog("Live-trtc-startLocalVideo", cameraStarts + 1, 30000));
+    QPair<WId, WId> studentView;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     studentView = loggedView(teacher.install.logText(),
+                                              QStringLiteral("live-camera-startVideo"),
+                                              QStringLiteral("demo-student-01"));
+                     return studentView.first != 0;
+                 },
+                 30000),
+             "the teacher shows no view of the student");
+    int bars = 0;
+    const bool barsShown =
+        QTest::qWaitFor([&] { return (bars = smpteBarsSeen(shownIn(studentView))) >= 6; }, 30000);
+    QVERIFY2(barsShown, qPrintable(QStringLiteral("colour bars seen: %1").arg(bars)));
 
     // The teacher ends the class: both leave the room, quit the group, log out, then tell home.
     teacher.click(QStringLiteral("close-live"));
