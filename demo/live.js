@@ -50,22 +50,34 @@
     return node;
   }
 
-  function b64url(bytes) {
+  function b64(bytes) {
     var bin = '';
     new Uint8Array(bytes).forEach(function (b) { bin += String.fromCharCode(b); });
-    return btoa(bin).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+    return btoa(bin);
   }
 
-  // An HS256 token for the user, as the service would issue it.
+  function b64url(bytes) {
+    return b64(bytes).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }
+
+  async function hmac(hash, text) {
+    var enc = new TextEncoder();
+    var key = await crypto.subtle.importKey('raw', enc.encode(DEMO_KEY), { name: 'HMAC', hash: hash }, false, ['sign']);
+    return crypto.subtle.sign('HMAC', key, enc.encode(text));
+  }
+
+  // An HS256 token for the user, as the service would issue it. Its "janus" claim is the media
+  // server's signed token ("expiry,janus,plugin:" and the HMAC-SHA1 of that in plain base64), which
+  // the SDK presents to the media server; without it a class with a media server cannot start.
   async function userSig(userId) {
     var enc = new TextEncoder();
     var now = Math.floor(Date.now() / 1000);
+    var exp = now + 86400;
+    var janus = exp + ',janus,janus.plugin.videoroom';
+    janus += ':' + b64(await hmac('SHA-1', janus));
     var head = b64url(enc.encode(JSON.stringify({ alg: 'HS256', typ: 'JWT' })));
-    var claims = b64url(enc.encode(JSON.stringify({ sub: userId, app: APP_ID, iat: now, exp: now + 86400 })));
-    var key = await crypto.subtle.importKey('raw', enc.encode(DEMO_KEY), { name: 'HMAC', hash: 'SHA-256' },
-                                            false, ['sign']);
-    var mac = await crypto.subtle.sign('HMAC', key, enc.encode(head + '.' + claims));
-    return head + '.' + claims + '.' + b64url(mac);
+    var claims = b64url(enc.encode(JSON.stringify({ sub: userId, app: APP_ID, iat: now, exp: exp, janus: janus })));
+    return head + '.' + claims + '.' + b64url(await hmac('SHA-256', head + '.' + claims));
   }
 
   // The same live id gives every participant the same room.

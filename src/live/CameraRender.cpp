@@ -63,7 +63,9 @@ void CameraRender::refreshUser()
 
 void CameraRender::startVideo()
 {
-    qDebug() << "live-camera-startVideo" << userId;
+    // The native windows, so that what is drawn can be found on the display.
+    qDebug() << "live-camera-startVideo" << userId << "view" << videoView->winId() << "window"
+             << window()->winId();
     refreshUser();
     TrtcUtil *trtc = TrtcUtil::instance();
     if (!isOwnView()) {

@@ -21,6 +21,8 @@ ScreenRender::ScreenRender(QWidget *parent) : XPage(parent)
 
 void ScreenRender::startVideo()
 {
+    qDebug() << "ScreenRender::startVideo" << userId << "view" << videoView->winId() << "window"
+             << window()->winId();
     videoView->setAttribute(Qt::WA_PaintOnScreen, true);
     TrtcUtil *trtc = TrtcUtil::instance();
     trtc->startRemoteView(userId, liteav::TRTCVideoStreamTypeSub, videoView->winId());

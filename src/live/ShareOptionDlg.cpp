@@ -104,6 +104,9 @@ void ShareOptionDlg::showEvent(QShowEvent *event)
     XDialog::showEvent(event);
     timer->start();
     refresh();
+    // Where the chooser and its first source are, for whoever must find them on the display.
+    qDebug() << "ShareOptionDlg::showEvent window" << winId() << "first source at"
+             << view->mapTo(this, view->itemRect(0).center());
 }
 
 void ShareOptionDlg::hideEvent(QHideEvent *event)

@@ -17,6 +17,12 @@ if [ "${BRV_IN_NETNS:-}" != 1 ]; then
 fi
 ip link set lo up
 ip link add brvav0 type veth peer name brvav1
+# No IPv6 link-local addresses on the pair: getaddrinfo() with AI_ADDRCONFIG (libstrophe's, for
+# the IM server) counts them as IPv6 being configured while it counts no IPv4 one (loopback
+# addresses do not count), and then refuses the IPv4 address 127.0.0.1 altogether.
+for i in brvav0 brvav1; do
+  [ ! -w "/proc/sys/net/ipv6/conf/$i/disable_ipv6" ] || echo 1 >"/proc/sys/net/ipv6/conf/$i/disable_ipv6"
+done
 ip addr add 127.0.0.1/32 dev brvav0
 ip link set brvav1 up
 ip link set brvav0 up

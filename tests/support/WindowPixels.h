@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QSet>
 #include <QVector>
 #include <QWidget>
 
@@ -44,4 +45,25 @@ inline int nonBlackPixels(const QImage &image)
         }
     }
     return n;
+}
+
+// The virtual camera's colour bars seen across one row of the picture: white, yellow, cyan,
+// green, magenta, red and blue, each channel clearly on or off. They move sideways, so the row is
+// searched rather than sampled at fixed places.
+inline int smpteBarsSeen(const QImage &image)
+{
+    QSet<int> seen;
+    for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, image.height() / 4);
+        const int channels[] = {qRed(p), qGreen(p), qBlue(p)};
+        int bar = 0;
+        for (int c : channels) {
+            if (c > 70 && c < 150)
+                bar = -1000; // in between: an edge or something else
+            bar = bar * 2 + (c >= 150 ? 1 : 0);
+        }
+        if (bar > 0)
+            seen.insert(bar);
+    }
+    return seen.size();
 }
