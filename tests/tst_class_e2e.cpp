@@ -217,7 +217,7 @@ void TestClassE2e::initTestCase()
     }
     QProcess start;
     start.start(QStringLiteral("bash"),
-                {classServers(), QStringLiteral("start"), serverDir.path(), QStringLiteral("im")});
+                {classServers(), QStringLiteral("start"), serverDir.path()});
     QVERIFY(start.waitForFinished(60000));
     QCOMPARE(start.exitCode(), 0);
     serversStarted = true;
