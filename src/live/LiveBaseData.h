@@ -126,58 +126,43 @@ inline const QStringList all = {TopVideo, One2One, RightTopVideo, RightBottomVid
 
 // The fields of each record, in the order of their JSON objects: S string, I 32-bit integer,
 // D decimal. One list drives the members, fromJson and toJson, so the three cannot drift apart.
-#define BRV_CLASS_INFO_FIELDS(S, I, D)                                                             \
-    S(classId)                                                                                     \
-    S(tenantId)                                                                                    \
-    S(tenantShortName)                                                                             \
-    S(classCode) S(classType) S(className) S(imageUrl) S(briefInfo) S(detailInfo) S(courseId)      \
-        I(watchAfterVideo) I(maxStudentCount) I(studentCount) I(isPublic) S(offlineAddress)        \
-            S(buyNotice) I(vipFree) I(effectivePeriod) D(learnFee) D(teachFee) I(isEnd)            \
-                I(deleteFlag) S(createTime) S(updateTime)
+// clang-format off
+#define BRV_CLASS_INFO_FIELDS(S, I, D) \
+    S(classId) S(tenantId) S(tenantShortName) S(classCode) S(classType) S(className) \
+    S(imageUrl) S(briefInfo) S(detailInfo) S(courseId) I(watchAfterVideo) I(maxStudentCount) \
+    I(studentCount) I(isPublic) S(offlineAddress) S(buyNotice) I(vipFree) I(effectivePeriod) \
+    D(learnFee) D(teachFee) I(isEnd) I(deleteFlag) S(createTime) S(updateTime)
 
-#define BRV_LIVE_INFO_FIELDS(S, I, D)                                                              \
-    S(liveId)                                                                                      \
-    S(tenantId)                                                                                    \
-    S(tenantShortName)                                                                             \
-    S(scheduleStartTime) S(scheduleEndTime) I(scheduleDuration) I(dayOfWeek) S(startTime)          \
-        S(endTime) I(duration) I(liveRoomId) S(classId) S(classType) S(className) S(imageUrl)      \
-            S(courseId) S(courseName) S(courseChapterId) S(chapterName) S(courseLessonId)          \
-                S(lessonName) S(imGroupState) S(liveRoomState) S(teacherId) S(streamId)            \
-                    S(currBoardId) I(isRecording) I(isScreenSharing) S(screenShareUserId)          \
-                        I(maxOnlineUserCount) I(currOnlineUserCount) I(deleteFlag) S(createTime)   \
-                            S(updateTime) I(canSchedule)
+#define BRV_LIVE_INFO_FIELDS(S, I, D) \
+    S(liveId) S(tenantId) S(tenantShortName) S(scheduleStartTime) S(scheduleEndTime) \
+    I(scheduleDuration) I(dayOfWeek) S(startTime) S(endTime) I(duration) I(liveRoomId) \
+    S(classId) S(classType) S(className) S(imageUrl) S(courseId) S(courseName) \
+    S(courseChapterId) S(chapterName) S(courseLessonId) S(lessonName) S(imGroupState) \
+    S(liveRoomState) S(teacherId) S(streamId) S(currBoardId) I(isRecording) I(isScreenSharing) \
+    S(screenShareUserId) I(maxOnlineUserCount) I(currOnlineUserCount) I(deleteFlag) \
+    S(createTime) S(updateTime) I(canSchedule)
 
-#define BRV_LIVE_SETTINGS_FIELDS(S, I, D)                                                          \
-    S(classId)                                                                                     \
-    S(tenantId)                                                                                    \
-    S(tenantShortName)                                                                             \
-    S(liveBgColor) S(liveBgImageUrl) S(liveUiMode) S(liveResolution) I(scheduleDuration)           \
-        I(disableTeacherCamera) I(disableStudentCamera) I(maxStudentCameraCount)                   \
-            I(maxOnStageCount) S(imAppId) S(trtcAppId) I(autoRecord) I(recordSaveDays)             \
-                I(muteStudent) I(deleteFlag) S(createTime) S(updateTime)
+#define BRV_LIVE_SETTINGS_FIELDS(S, I, D) \
+    S(classId) S(tenantId) S(tenantShortName) S(liveBgColor) S(liveBgImageUrl) S(liveUiMode) \
+    S(liveResolution) I(scheduleDuration) I(disableTeacherCamera) I(disableStudentCamera) \
+    I(maxStudentCameraCount) I(maxOnStageCount) S(imAppId) S(trtcAppId) I(autoRecord) \
+    I(recordSaveDays) I(muteStudent) I(deleteFlag) S(createTime) S(updateTime)
 
-#define BRV_LIVE_USER_FIELDS(S, I, D)                                                              \
-    S(liveUserId)                                                                                  \
-    S(liveId)                                                                                      \
-    S(userType)                                                                                    \
-    S(userId) S(nickname) S(trueName) S(avatarUrl) S(genderCode) S(mobile) S(subGroupName)         \
-        I(isJoinedGroup) I(isEnteredRoom) I(isKickedout) I(chatIsMuted) S(muteEndTime)             \
-            S(joinGroupTime) S(enterRoomTime) S(exitRoomTime) I(qaCount) I(qaRightTimes)           \
-                I(praiseCount) I(treadCount) I(duration) S(deviceName) S(os) S(osVersion)          \
-                    S(country) S(area) S(province) S(city) S(district) S(isp) S(ip) S(createTime)  \
-                        S(updateTime) I(netQuality) I(isMaxVideo) I(isOnStage) I(isScreenSharing)  \
-                            I(isRaisingHand) S(cameraState) S(micState) S(speakerState)            \
-                                S(penState)
+#define BRV_LIVE_USER_FIELDS(S, I, D) \
+    S(liveUserId) S(liveId) S(userType) S(userId) S(nickname) S(trueName) S(avatarUrl) \
+    S(genderCode) S(mobile) S(subGroupName) I(isJoinedGroup) I(isEnteredRoom) I(isKickedout) \
+    I(chatIsMuted) S(muteEndTime) S(joinGroupTime) S(enterRoomTime) S(exitRoomTime) I(qaCount) \
+    I(qaRightTimes) I(praiseCount) I(treadCount) I(duration) S(deviceName) S(os) S(osVersion) \
+    S(country) S(area) S(province) S(city) S(district) S(isp) S(ip) S(createTime) \
+    S(updateTime) I(netQuality) I(isMaxVideo) I(isOnStage) I(isScreenSharing) I(isRaisingHand) \
+    S(cameraState) S(micState) S(speakerState) S(penState)
 
-// "assitantId" and "assitantName" are the keys the service reads, spelling included.
-#define BRV_LIVE_WATCH_DATA_FIELDS(S, I, D)                                                        \
-    S(liveWatchId)                                                                                 \
-    S(tenantId)                                                                                    \
-    S(liveId)                                                                                      \
-    S(deviceName) S(ip) S(classId) S(className) I(studentCount) S(watchMinute) S(teacherId)        \
-        S(teacherName) S(assitantId) S(assitantName) I(userCount) I(isRecording)                   \
-            I(isScreenSharing) D(liveFee) D(recordFee) D(totalFee) I(isCharged) S(createTime)      \
-                S(updateTime)
+#define BRV_LIVE_WATCH_DATA_FIELDS(S, I, D) \
+    S(liveWatchId) S(tenantId) S(liveId) S(deviceName) S(ip) S(classId) S(className) \
+    I(studentCount) S(watchMinute) S(teacherId) S(teacherName) S(assitantId) S(assitantName) \
+    I(userCount) I(isRecording) I(isScreenSharing) D(liveFee) D(recordFee) D(totalFee) \
+    I(isCharged) S(createTime) S(updateTime)
+// clang-format on
 
 #define BRV_LIVE_STRING_MEMBER(name) QString name;
 #define BRV_LIVE_INT_MEMBER(name) int name = 0;
