@@ -51,16 +51,8 @@
     return table[key] || TEXTS.en[key] || key;
   }
 
-  function el(tag, attrs, children) {
-    var node = document.createElement(tag);
-    Object.keys(attrs || {}).forEach(function (k) {
-      if (k === 'text') node.textContent = attrs[k];
-      else if (k.substring(0, 2) === 'on') node.addEventListener(k.substring(2), attrs[k]);
-      else node.setAttribute(k, attrs[k]);
-    });
-    (children || []).forEach(function (c) { if (c) node.appendChild(c); });
-    return node;
-  }
+  // One element with its attributes, listeners ("on…") and children; shared with the class page.
+  var el = window.brvLive.el;
 
   function routeOf(hash) {
     var path = hash.replace(/^#/, '');

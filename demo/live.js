@@ -35,6 +35,8 @@
   var s = {
     liveId: '', me: null, data: null, users: {}, liveState: 'NotStart', recordState: 'NotStart',
     shareState: 'NotStart', liveInfo: {}, devices: {}, chat: [], liveTime: 0, recordFile: '',
+    // When each class state last arrived (ms since the epoch): the page's own timing of the class.
+    stateAt: {}, classIsOn: false,
   };
 
   function t(k) { return (TEXTS[lang] || TEXTS.en)[k] || TEXTS.en[k] || k; }
@@ -275,6 +277,15 @@
     });
   }
 
+  // The states of a user on the way into the class's group, before the room.
+  var ARRIVING = ['NotStart', 'ImInitSuccess', 'ImLogining', 'ImLoginSuccess', 'JoinGrouping', 'JoinGroupSuccess'];
+
+  function enterIfOn() {
+    if (!s.classIsOn || s.liveState !== 'JoinGroupSuccess') return;
+    s.classIsOn = false;
+    live('StartLive', '', { liveTime: s.liveTime });
+  }
+
   function parse(text) { try { return JSON.parse(text); } catch (e) { return null; } }
 
   async function onClassMessage(m) {
@@ -290,6 +301,9 @@
       demo.send('SetLiveData', s.data);
     } else if (m.func === 'SetLiveState') {
       s.liveState = m.param;
+      s.stateAt[m.param] = Date.now();
+      if (ARRIVING.indexOf(m.param) < 0) s.classIsOn = false;
+      enterIfOn();
       if (m.param === 'EnterRoomSuccess') s.liveInfo.liveRoomState = 'Living';
       if (m.param === 'ExitRoomSuccess') s.liveInfo.liveRoomState = 'Stop';
     } else if (m.func === 'SetRecordState') {
@@ -300,9 +314,21 @@
       s.liveInfo = parse(m.param) || s.liveInfo;
     } else if (m.func === 'UpdateLiveTime') {
       s.liveTime = (parse(m.param) || {}).liveTime || 0;
+      // The class's time arriving before this student was ever in the room is the teacher's word
+      // to a late arrival: the class is on. The student goes in once in the group.
+      if (!isTeacher() && ARRIVING.indexOf(s.liveState) >= 0) s.classIsOn = true;
+      enterIfOn();
     } else if (m.func === 'UpdateLiveUser') {
       var u = parse(m.param);
       if (u && u.userId) {
+        var before = s.users[u.userId] || {};
+        // A student who arrives in the group of a class that is on is told the class's time, which
+        // brings the student into the room; the class data a page starts from is the service's.
+        if (isTeacher() && s.me && s.me.isEnteredRoom === 1 && u.userId !== s.me.userId &&
+            /^student$/i.test(u.userType || before.userType || '') && u.isJoinedGroup === 1 &&
+            before.isJoinedGroup !== 1) {
+          live('LiveWatch', '', { liveTime: s.liveTime });
+        }
         s.users[u.userId] = Object.assign(s.users[u.userId] || {}, u);
         if (u.userId === s.me.userId) s.me = s.users[u.userId];
       }
@@ -356,5 +382,6 @@
       if (route === '/qt/live/overlay/index') startOverlay(); else startClass();
     },
     state: s,
+    el: el,
   };
 })();

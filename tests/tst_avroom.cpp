@@ -303,6 +303,15 @@ class TestAvRoom : public QObject
 
     bool serverMode() const { return !m_server.isEmpty(); }
     QString sign(const QString &user) { return runScript({"sign", user}); }
+    // Peer A, as "teacher-a", enters the room on the media server.
+    void peerEnters(AvPeer &a, uint32_t room)
+    {
+        a.send({{"op", "enter"},
+                {"user", "teacher-a"},
+                {"room", int(room)},
+                {"sig", sign("teacher-a")},
+                {"server", m_server}});
+    }
 
     QTemporaryDir m_state;
     QString m_server;
@@ -381,11 +390,7 @@ private slots:
 
         a.send({{"op", "volumes"}, {"ms", 300}});
         a.send({{"op", "camera"}, {"on", true}});
-        a.send({{"op", "enter"},
-                {"user", "teacher-a"},
-                {"room", int(room)},
-                {"sig", sign("teacher-a")},
-                {"server", m_server}});
+        peerEnters(a, room);
         QVERIFY(m_sink->waitFor("onRemoteUserEnterRoom", "teacher-a"));
         QVERIFY(m_sink->waitFor("onUserVideoAvailable", "teacher-a"));
         QCOMPARE(m_sink->named("onUserVideoAvailable", "teacher-a").value(0).a, qint64(1));
@@ -419,11 +424,7 @@ private slots:
         QCOMPARE(m_sink->named("onUserVideoAvailable", "teacher-a").last().a, qint64(0));
         QCOMPARE(m_sink->named("onUserVideoAvailable", "teacher-a").size(), 2);
         m_sink->clear();
-        a.send({{"op", "enter"},
-                {"user", "teacher-a"},
-                {"room", int(room)},
-                {"sig", sign("teacher-a")},
-                {"server", m_server}});
+        peerEnters(a, room);
         QVERIFY(m_sink->waitFor("onFirstVideoFrame", "teacher-a"));
         QVERIFY(
             QTest::qWaitFor([&] { return smpteBarsSeen(grabNative(window.get())) >= 6; }, 5000));
@@ -449,11 +450,7 @@ private slots:
         const uint32_t room = 5102;
         enter(m_cloud, "student-b", room, sign("student-b"));
         QVERIFY(m_sink->waitFor("onEnterRoom"));
-        a.send({{"op", "enter"},
-                {"user", "teacher-a"},
-                {"room", int(room)},
-                {"sig", sign("teacher-a")},
-                {"server", m_server}});
+        peerEnters(a, room);
         QVERIFY(m_sink->waitFor("onRemoteUserEnterRoom", "teacher-a"));
         QWidget red;
         red.setAttribute(Qt::WA_NativeWindow);
@@ -506,11 +503,7 @@ private slots:
         enter(m_cloud, "student-b", room, sign("student-b"));
         QVERIFY(m_sink->waitFor("onEnterRoom"));
         a.send({{"op", "camera"}, {"on", true}});
-        a.send({{"op", "enter"},
-                {"user", "teacher-a"},
-                {"room", int(room)},
-                {"sig", sign("teacher-a")},
-                {"server", m_server}});
+        peerEnters(a, room);
         auto window = videoWindow(20);
         m_cloud->startRemoteView("teacher-a", TRTCVideoStreamTypeBig, viewOf(window.get()));
         QVERIFY(m_sink->waitFor("onFirstVideoFrame", "teacher-a"));

@@ -5,33 +5,18 @@
 // enters it, the teacher opens the student's camera and sees its picture, the teacher shares the
 // screen and the student sees it, and the teacher's end of the class closes both clients' class
 // windows in order and brings both home windows back.
-#include "ClientProcess.h"
-#include "PageDriver.h"
+#include "ClassParticipant.h"
 #include "WindowPixels.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QWindow>
 #include <QtTest>
 #include <xcb/xcb.h>
 
 namespace {
 
-const QString livePagePrefix = QStringLiteral("brimvale-demo://service/#/src/pages/qt/live/index");
 const QString liveId = QStringLiteral("e2e-class-1");
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-QString classServers()
-{
-    return QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh");
-}
 
 // The native window a client logged for a view ("MARKER "USER" view ID window ID"), its last one:
 // the view's own window and its top-level window, 0 when not logged.
@@ -62,98 +47,6 @@ QImage shownIn(const QPair<WId, WId> &view)
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
 }
-
-// One participant: a copy of the client with its own folders and session, its debugging port,
-// and drivers for its class page and its home page.
-struct Participant
-{
-    explicit Participant(const QString &name) : install(name) {}
-
-    bool start(const QString &demoUser, const QProcessEnvironment &servers)
-    {
-        port = freePort();
-        QProcessEnvironment env = install.environment();
-        env.insert(servers);
-        const QString runtime = install.binDir() + QStringLiteral("/../runtime");
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        env.insert(QStringLiteral("XDG_SESSION_ID"),
-                   QStringLiteral("e2e-") + demoUser.section(':', 0, 0));
-        env.insert(QStringLiteral("BRV_DEMO_USER"), demoUser);
-        env.insert(QStringLiteral("BRV_DEBUG_LOG"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
-                   QStringLiteral("127.0.0.1:%1").arg(port));
-        env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-        process.setProgram(install.path());
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start();
-        return process.waitForStarted(10000);
-    }
-
-    bool attachClass() { return page.attach(port, 90000) && page.waitReady(); }
-
-    // A value of the class page's state, read with a JavaScript expression over `s`.
-    QJsonValue state(const QString &expression)
-    {
-        return page.evaluate(
-            QStringLiteral("(function (s) { return %1; })(window.brvLive.state)").arg(expression));
-    }
-
-    bool waitState(const QString &expression, int timeoutMs = 60000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            if (state(expression).toBool()) {
-                return true;
-            }
-            QTest::qWait(200);
-        }
-        return false;
-    }
-
-    void click(const QString &id)
-    {
-        page.evaluate(QStringLiteral("document.getElementById('%1').click(), true").arg(id));
-    }
-
-    void say(const QString &text)
-    {
-        page.call(QStringLiteral("function (t) { document.getElementById('chat-input').value = t;"
-                                 " document.getElementById('chat-send').click(); return true; }"),
-                  {text});
-    }
-
-    // Where each marker first appears in the client's log, -1 when it does not.
-    QList<int> positions(const QList<QByteArray> &markers) const
-    {
-        const QByteArray log = install.logText();
-        QList<int> at;
-        for (const QByteArray &m : markers) {
-            at << log.indexOf(m);
-        }
-        return at;
-    }
-
-    void stop()
-    {
-        page.detach();
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(10000)) {
-                process.kill();
-                process.waitForFinished(5000);
-            }
-        }
-    }
-
-    ClientInstall install;
-    QProcess process;
-    PageDriver page{livePagePrefix};
-    quint16 port = 0;
-};
 
 // A left click at a point of another client's top-level window, sent through the X server: the
 // chooser of what to share is a native dialog that no page can press.
@@ -204,9 +97,7 @@ private slots:
     void aWholeClass();
 
 private:
-    QTemporaryDir serverDir;
-    QProcessEnvironment servers;
-    bool serversStarted = false;
+    ClassServers servers;
 };
 
 void TestClassE2e::initTestCase()
@@ -215,33 +106,12 @@ void TestClassE2e::initTestCase()
         QStandardPaths::findExecutable(QStringLiteral("janus")).isEmpty()) {
         QSKIP("the class servers (prosody, janus) are not installed");
     }
-    QProcess start;
-    start.start(QStringLiteral("bash"),
-                {classServers(), QStringLiteral("start"), serverDir.path()});
-    QVERIFY(start.waitForFinished(60000));
-    QCOMPARE(start.exitCode(), 0);
-    serversStarted = true;
-    for (const QString &line : QString::fromUtf8(start.readAllStandardOutput()).split('\n')) {
-        const int eq = line.indexOf('=');
-        if (line.startsWith(QLatin1String("BRV_")) && eq > 0) {
-            servers.insert(line.left(eq), line.mid(eq + 1));
-        }
-    }
-    QVERIFY(servers.contains(QStringLiteral("BRV_IM_SERVER")));
-    QVERIFY(servers.value(QStringLiteral("BRV_IM_SERVER"))
-                .startsWith(QLatin1String("xmpp://127.0.0.1:")));
-    QVERIFY(servers.value(QStringLiteral("BRV_AV_SERVER"))
-                .startsWith(QLatin1String("ws://127.0.0.1:")));
+    QVERIFY2(servers.start(), qPrintable(servers.error));
 }
 
 void TestClassE2e::cleanupTestCase()
 {
-    if (serversStarted) {
-        QProcess stop;
-        stop.start(QStringLiteral("bash"),
-                   {classServers(), QStringLiteral("stop"), serverDir.path()});
-        stop.waitForFinished(30000);
-    }
+    servers.stop();
 }
 
 void TestClassE2e::aWholeClass()
@@ -252,9 +122,9 @@ void TestClassE2e::aWholeClass()
     // The class role comes from the class data; "Student" as the opening type only skips the
     // device test, a native window that this driver cannot press.
     QVERIFY(
-        teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student:") + liveId, servers));
+        teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student:") + liveId, servers.env));
     QVERIFY(
-        student.start(QStringLiteral("demo-student-01:Demo Student 1:Student:") + liveId, servers));
+        student.start(QStringLiteral("demo-student-01:Demo Student 1:Student:") + liveId, servers.env));
     const auto stopBoth = qScopeGuard([&] {
         teacher.stop();
         student.stop();

@@ -163,7 +163,8 @@ private slots:
         QCOMPARE(window.currLiveUser.isJoinedGroup, 0);
     }
 
-    // A student asks "admin" for the two histories only, and stays out of a room not yet live.
+    // A student asks "admin" for the two histories only, and stays out of a room not yet live
+    // until told to start.
     void studentSendsTwoRequests()
     {
         TestLiveDlg window;
@@ -180,6 +181,15 @@ private slots:
         QCOMPARE(window.adminAnswers.size(), 2);
         QVERIFY(!window.adminAnswers.contains("OnlineLiveUser"));
         QVERIFY(window.onlineStudentList.isEmpty());
+
+        // The word to start comes twice (the group's and the page's): one entry, and a third
+        // word once in the room enters nothing again.
+        window.enterRoom();
+        window.enterRoom();
+        QTRY_COMPARE_WITH_TIMEOUT(window.currLiveUser.isEnteredRoom, 1, 20000);
+        window.enterRoom();
+        QTest::qWait(500);
+        QCOMPARE(pageStates(window).mid(4), QStringList({"EnteringRoom", "EnterRoomSuccess"}));
     }
 
     // Quitting fails at once (there is no group to quit): the chain still logs out and closes.

@@ -76,6 +76,12 @@ bool LiveTrtcDlg::findUser(const QString &userId, LiveUser *user)
 void LiveTrtcDlg::enterRoom()
 {
     qDebug() << "Live-trtc-enterRoom";
+    // A second word to start (the group's and the page's, or a double click) while entering or
+    // in the room would enter again and repeat everything that follows the entry.
+    if (liveState == LiveState::EnteringRoom || currLiveUser.isEnteredRoom == 1) {
+        qDebug() << "Live-trtc-enterRoom already" << liveState;
+        return;
+    }
     setLiveState(LiveState::EnteringRoom);
     const auto roomId = static_cast<uint32_t>(liveInfo.liveRoomId);
     const QString userId = AppSettings::userId();

@@ -1,0 +1,205 @@
+// A class of two real clients, a teacher and a student, through the real class servers (IM and
+// media, started here; run.sh runs this in a private network namespace), each driven over its web
+// engine's remote debugging port:
+// - the teacher's time from opening the class ("OpenLive" from its home page) to the class state
+//   "EnterRoomSuccess", starting the class the moment the window is in the class's group (the
+//   driver's own delay in pressing start is left out);
+// - the student's time from opening the class, once it is on, to "EnterRoomSuccess";
+// - the CPU time of everything the class runs on (both clients with their web engines, the IM and
+//   media servers) over 20 s with both cameras on, against the same processes at home.
+// One JSON line on standard output.
+#include "ClassParticipant.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const QString liveId = QStringLiteral("bench-class-1");
+
+// Clock ticks used so far by a process, user and system; -1 when it is gone.
+qint64 ticksOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // Fields 14 and 15 of the line, counted after the command's closing parenthesis.
+    return after.value(11).toLongLong() + after.value(12).toLongLong();
+}
+
+// A process and every process under it (the web engine's), by parent id.
+QList<qint64> treeOf(qint64 root)
+{
+    QMultiMap<qint64, qint64> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (ok && stat.open(QIODevice::ReadOnly)) {
+            const QByteArray text = stat.readAll();
+            children.insert(text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong(),
+                            pid);
+        }
+    }
+    QList<qint64> tree{root};
+    for (int i = 0; i < tree.size(); ++i) {
+        tree << children.values(tree.at(i));
+    }
+    return tree;
+}
+
+// The share of the machine's cores each group of processes used over `ms`, in per cent of all
+// cores; a process that ends meanwhile counts for what it used before.
+QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
+{
+    QMap<qint64, qint64> before;
+    for (const QList<qint64> &pids : groups) {
+        for (qint64 pid : pids) {
+            before.insert(pid, ticksOf(pid));
+        }
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QTest::qWait(ms);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double perTick = 100.0 / double(::sysconf(_SC_CLK_TCK)) /
+                           double(::sysconf(_SC_NPROCESSORS_ONLN)) / seconds;
+    QJsonObject result;
+    double total = 0;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+        qint64 used = 0;
+        for (qint64 pid : it.value()) {
+            const qint64 now = ticksOf(pid);
+            if (now >= 0 && before.value(pid) >= 0) {
+                used += now - before.value(pid);
+            }
+        }
+        result.insert(it.key(), double(used) * perTick);
+        total += double(used) * perTick;
+    }
+    result.insert(QStringLiteral("total"), total);
+    return result;
+}
+
+QMap<QString, QList<qint64>> processGroups(Participant &teacher, Participant &student,
+                                           const ClassServers &servers)
+{
+    return {{QStringLiteral("teacher"), treeOf(teacher.process.processId())},
+            {QStringLiteral("student"), treeOf(student.process.processId())},
+            {QStringLiteral("servers"), servers.pids()}};
+}
+
+// Opens the class from the participant's home page; when it was asked, in ms since the epoch.
+double openClass(PageDriver &home)
+{
+    return home
+        .evaluate(QStringLiteral("(function () { var t = Date.now();"
+                                 " window.brvDemo.send('OpenLive', {liveId: '%1', userType: "
+                                 "'Student'}); return t; })()")
+                      .arg(liveId))
+        .toDouble();
+}
+
+// When the class page last received a class state, in ms since the epoch; 0 until it has.
+double stateAt(Participant &p, const QString &state)
+{
+    return p.state(QStringLiteral("s.stateAt['%1'] || 0").arg(state)).toDouble();
+}
+
+int fail(const char *what, const QString &detail = QString())
+{
+    std::fprintf(stderr, "bench_class: %s %s\n", what, qPrintable(detail));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ClassServers servers;
+    if (!servers.start()) {
+        return fail("the class servers did not start:", servers.error);
+    }
+    // The class role comes from the class data; "Student" as the opening type only skips the
+    // device test, a native window that this driver cannot press.
+    Participant teacher(QStringLiteral("teacher"));
+    Participant student(QStringLiteral("student"));
+    if (!teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student"), servers.env) ||
+        !student.start(QStringLiteral("demo-student-01:Demo Student 1:Student"), servers.env)) {
+        return fail("a client did not start");
+    }
+    const auto stopBoth = qScopeGuard([&] {
+        teacher.stop();
+        student.stop();
+    });
+    PageDriver teacherHome;
+    PageDriver studentHome;
+    if (!teacherHome.attach(teacher.port, 90000) || !teacherHome.waitReady() ||
+        !studentHome.attach(student.port, 90000) || !studentHome.waitReady()) {
+        return fail("a home page did not come up");
+    }
+    QTest::qWait(5000);
+    QJsonObject result;
+    result.insert(QStringLiteral("cpu_home"),
+                  cpuOver(processGroups(teacher, student, servers), 20000));
+
+    // The teacher opens the class and starts it once in the class's group.
+    const double teacherOpen = openClass(teacherHome);
+    if (!teacher.attachClass() || !teacher.waitState(QStringLiteral("!!s.stateAt.JoinGroupSuccess"))) {
+        return fail("the teacher did not join the class's group", teacher.page.error);
+    }
+    const double joined = stateAt(teacher, QStringLiteral("JoinGroupSuccess"));
+    const double pressed =
+        teacher.page
+            .evaluate(QStringLiteral("(function () { var t = Date.now();"
+                                     " document.getElementById('start-live').click(); return t; "
+                                     "})()"))
+            .toDouble();
+    if (!teacher.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
+        return fail("the teacher did not enter the room");
+    }
+    const double teacherEntered = stateAt(teacher, QStringLiteral("EnterRoomSuccess"));
+    result.insert(QStringLiteral("teacher_open_to_join_group_ms"), joined - teacherOpen);
+    result.insert(QStringLiteral("teacher_start_to_enter_room_ms"), teacherEntered - pressed);
+    result.insert(QStringLiteral("teacher_open_to_enter_room_ms"),
+                  (joined - teacherOpen) + (teacherEntered - pressed));
+
+    // The student arrives in the class that is on.
+    const double studentOpen = openClass(studentHome);
+    if (!student.attachClass() || !student.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
+        return fail("the student did not enter the room", student.page.error);
+    }
+    result.insert(QStringLiteral("student_open_to_join_group_ms"),
+                  stateAt(student, QStringLiteral("JoinGroupSuccess")) - studentOpen);
+    result.insert(QStringLiteral("student_open_to_enter_room_ms"),
+                  stateAt(student, QStringLiteral("EnterRoomSuccess")) - studentOpen);
+
+    // Both cameras on: the teacher's is on since the class started; the teacher opens the
+    // student's, and each sees the other.
+    if (!teacher.waitState(
+            QStringLiteral("!!document.getElementById('open-cam-demo-student-01')"))) {
+        return fail("the teacher's page offers no control of the student's camera");
+    }
+    teacher.click(QStringLiteral("open-cam-demo-student-01"));
+    if (!teacher.install.waitForLog("Live-trtc-onFirstVideoFrame \"demo-student-01\"", 1, 30000) ||
+        !student.install.waitForLog("Live-trtc-onFirstVideoFrame \"demo-teacher-01\"", 1, 30000)) {
+        return fail("the two cameras do not reach each other");
+    }
+    QTest::qWait(5000);
+    result.insert(QStringLiteral("cpu_class"),
+                  cpuOver(processGroups(teacher, student, servers), 20000));
+    result.insert(QStringLiteral("cores"), int(::sysconf(_SC_NPROCESSORS_ONLN)));
+
+    std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+    return 0;
+}
