@@ -7,6 +7,8 @@
 // - the student's time from opening the class, once it is on, to "EnterRoomSuccess";
 // - the CPU time of everything the class runs on (both clients with their web engines, the IM and
 //   media servers) over 20 s with both cameras on, against the same processes at home.
+// The teacher's time is measured first for a teacher alone, without servers (IM embedded, the
+// room of one), the same client the same way: the peer of the class's times.
 // One JSON line on standard output.
 #include "ClassParticipant.h"
 
@@ -120,42 +122,15 @@ int fail(const char *what, const QString &detail = QString())
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// A teacher opens the class from the home page and starts it once in the class's group: the
+// times to the group and to the room, the driver's delay in pressing start left out; empty when
+// the class was not reached.
+QJsonObject teacherOpensAndStarts(Participant &teacher, PageDriver &home)
 {
-    QCoreApplication app(argc, argv);
-    ClassServers servers;
-    if (!servers.start()) {
-        return fail("the class servers did not start:", servers.error);
-    }
-    // The class role comes from the class data; "Student" as the opening type only skips the
-    // device test, a native window that this driver cannot press.
-    Participant teacher(QStringLiteral("teacher"));
-    Participant student(QStringLiteral("student"));
-    if (!teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student"), servers.env) ||
-        !student.start(QStringLiteral("demo-student-01:Demo Student 1:Student"), servers.env)) {
-        return fail("a client did not start");
-    }
-    const auto stopBoth = qScopeGuard([&] {
-        teacher.stop();
-        student.stop();
-    });
-    PageDriver teacherHome;
-    PageDriver studentHome;
-    if (!teacherHome.attach(teacher.port, 90000) || !teacherHome.waitReady() ||
-        !studentHome.attach(student.port, 90000) || !studentHome.waitReady()) {
-        return fail("a home page did not come up");
-    }
-    QTest::qWait(5000);
-    QJsonObject result;
-    result.insert(QStringLiteral("cpu_home"),
-                  cpuOver(processGroups(teacher, student, servers), 20000));
-
-    // The teacher opens the class and starts it once in the class's group.
-    const double teacherOpen = openClass(teacherHome);
-    if (!teacher.attachClass() || !teacher.waitState(QStringLiteral("!!s.stateAt.JoinGroupSuccess"))) {
-        return fail("the teacher did not join the class's group", teacher.page.error);
+    const double opened = openClass(home);
+    if (!teacher.attachClass() ||
+        !teacher.waitState(QStringLiteral("!!s.stateAt.JoinGroupSuccess"))) {
+        return {};
     }
     const double joined = stateAt(teacher, QStringLiteral("JoinGroupSuccess"));
     const double pressed =
@@ -165,23 +140,83 @@ int main(int argc, char **argv)
                                      "})()"))
             .toDouble();
     if (!teacher.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
-        return fail("the teacher did not enter the room");
+        return {};
     }
-    const double teacherEntered = stateAt(teacher, QStringLiteral("EnterRoomSuccess"));
-    result.insert(QStringLiteral("teacher_open_to_join_group_ms"), joined - teacherOpen);
-    result.insert(QStringLiteral("teacher_start_to_enter_room_ms"), teacherEntered - pressed);
-    result.insert(QStringLiteral("teacher_open_to_enter_room_ms"),
-                  (joined - teacherOpen) + (teacherEntered - pressed));
+    const double entered = stateAt(teacher, QStringLiteral("EnterRoomSuccess"));
+    return {{QStringLiteral("open_to_join_group_ms"), joined - opened},
+            {QStringLiteral("start_to_enter_room_ms"), entered - pressed},
+            {QStringLiteral("open_to_enter_room_ms"), (joined - opened) + (entered - pressed)}};
+}
+
+bool attachHome(Participant &p, PageDriver &home)
+{
+    return home.attach(p.port, 90000) && home.waitReady();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QJsonObject result;
+    // The class role comes from the class data; "Student" as the opening type only skips the
+    // device test, a native window that this driver cannot press.
+    const QString teacherUser = QStringLiteral("demo-teacher-01:Demo Teacher:Student");
+    {
+        Participant alone(QStringLiteral("alone"));
+        PageDriver home;
+        if (!alone.start(teacherUser, QProcessEnvironment()) || !attachHome(alone, home)) {
+            return fail("the teacher alone did not start");
+        }
+        QTest::qWait(5000);
+        const QJsonObject times = teacherOpensAndStarts(alone, home);
+        alone.stop();
+        if (times.isEmpty()) {
+            return fail("the teacher alone did not reach the room", alone.page.error);
+        }
+        result.insert(QStringLiteral("alone"), times);
+    }
+
+    ClassServers servers;
+    if (!servers.start()) {
+        return fail("the class servers did not start:", servers.error);
+    }
+    Participant teacher(QStringLiteral("teacher"));
+    Participant student(QStringLiteral("student"));
+    if (!teacher.start(teacherUser, servers.env) ||
+        !student.start(QStringLiteral("demo-student-01:Demo Student 1:Student"), servers.env)) {
+        return fail("a client did not start");
+    }
+    const auto stopBoth = qScopeGuard([&] {
+        teacher.stop();
+        student.stop();
+    });
+    PageDriver teacherHome;
+    PageDriver studentHome;
+    if (!attachHome(teacher, teacherHome) || !attachHome(student, studentHome)) {
+        return fail("a home page did not come up");
+    }
+    QTest::qWait(5000);
+    result.insert(QStringLiteral("cpu_home"),
+                  cpuOver(processGroups(teacher, student, servers), 20000));
+
+    // The teacher opens the class and starts it.
+    const QJsonObject times = teacherOpensAndStarts(teacher, teacherHome);
+    if (times.isEmpty()) {
+        return fail("the teacher did not reach the room", teacher.page.error);
+    }
+    result.insert(QStringLiteral("teacher"), times);
 
     // The student arrives in the class that is on.
     const double studentOpen = openClass(studentHome);
     if (!student.attachClass() || !student.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
         return fail("the student did not enter the room", student.page.error);
     }
-    result.insert(QStringLiteral("student_open_to_join_group_ms"),
-                  stateAt(student, QStringLiteral("JoinGroupSuccess")) - studentOpen);
-    result.insert(QStringLiteral("student_open_to_enter_room_ms"),
-                  stateAt(student, QStringLiteral("EnterRoomSuccess")) - studentOpen);
+    result.insert(QStringLiteral("student"),
+                  QJsonObject{{QStringLiteral("open_to_join_group_ms"),
+                               stateAt(student, QStringLiteral("JoinGroupSuccess")) - studentOpen},
+                              {QStringLiteral("open_to_enter_room_ms"),
+                               stateAt(student, QStringLiteral("EnterRoomSuccess")) - studentOpen}});
 
     // Both cameras on: the teacher's is on since the class started; the teacher opens the
     // student's, and each sees the other.

@@ -151,13 +151,7 @@ class TestClientEndToEnd : public QObject
     void stop()
     {
         page.detach();
-        if (client.state() != QProcess::NotRunning) {
-            client.terminate();
-            if (!client.waitForFinished(10000)) {
-                client.kill();
-                client.waitForFinished(10000);
-            }
-        }
+        stopProcess(client);
     }
 
 private slots:

@@ -4,6 +4,7 @@
 // what the client goes by. As root, read-only folders hold only for a process without root's
 // powers: such children run in a user namespace of their own.
 #include "AppSettings.h"
+#include "ClientProcess.h"
 #include "HomeUpgradeDlg.h"
 #include "PathUtil.h"
 #include "ScratchFolders.h"
@@ -275,11 +276,7 @@ private slots:
                 return false;
             },
             60000);
-        client.terminate();
-        if (!client.waitForFinished(10000)) {
-            client.kill();
-            client.waitForFinished(5000);
-        }
+        stopProcess(client);
         QVERIFY2(ready, "the installed client never reported its home page ready");
     }
 

@@ -12,18 +12,6 @@
 namespace {
 const QByteArray imReady = "\"ImReady\"";
 
-void stop(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(10000);
-    }
-}
-
 // Starts the installed copy until its home page is ready; returns its render line.
 QByteArray renderLineOfRun(const ClientInstall &install, const QProcessEnvironment &extra = {})
 {
@@ -37,7 +25,7 @@ QByteArray renderLineOfRun(const ClientInstall &install, const QProcessEnvironme
     client.start();
     const bool ready =
         client.waitForStarted(10000) && install.waitForLog(imReady, before + 1, 60000);
-    stop(client);
+    stopProcess(client);
     if (!ready) {
         return QByteArray("home page never ready");
     }

@@ -14,12 +14,9 @@ void stop(QProcess &process)
     if (process.state() == QProcess::NotRunning) {
         return;
     }
+    // A stopped process would not hear the request to end.
     ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
-    process.terminate();
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(10000);
-    }
+    stopProcess(process);
 }
 
 // Runs a second launch to its end and returns its exit code, or -1 when it did not end.

@@ -91,6 +91,11 @@ struct Participant
         port = ClassParticipantDetail::freePort();
         QProcessEnvironment env = install.environment();
         env.insert(servers);
+        if (servers.isEmpty()) {
+            // No servers: the embedded IM and the room of one, whatever this process was given.
+            env.remove(QStringLiteral("BRV_IM_SERVER"));
+            env.remove(QStringLiteral("BRV_AV_SERVER"));
+        }
         const QString runtime = install.binDir() + QStringLiteral("/../runtime");
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -157,13 +162,7 @@ struct Participant
     void stop()
     {
         page.detach();
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(10000)) {
-                process.kill();
-                process.waitForFinished(5000);
-            }
-        }
+        stopProcess(process);
     }
 
     ClientInstall install;

@@ -8,6 +8,19 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+// Stops a started process by its pid: asked first, killed when it does not end in time.
+inline void stopProcess(QProcess &process, int graceMs = 10000)
+{
+    if (process.state() == QProcess::NotRunning) {
+        return;
+    }
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+}
+
 // Copies of the real client executable, each in a folder of its own, so that tests can start
 // them as separate installations with their own data and settings.
 class ClientInstall
