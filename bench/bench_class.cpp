@@ -72,8 +72,8 @@ QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
     timer.start();
     QTest::qWait(ms);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const double perTick = 100.0 / double(::sysconf(_SC_CLK_TCK)) /
-                           double(::sysconf(_SC_NPROCESSORS_ONLN)) / seconds;
+    const double perTick =
+        100.0 / double(::sysconf(_SC_CLK_TCK)) / double(::sysconf(_SC_NPROCESSORS_ONLN)) / seconds;
     QJsonObject result;
     double total = 0;
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
@@ -209,14 +209,16 @@ int main(int argc, char **argv)
 
     // The student arrives in the class that is on.
     const double studentOpen = openClass(studentHome);
-    if (!student.attachClass() || !student.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
+    if (!student.attachClass() ||
+        !student.waitState(QStringLiteral("!!s.stateAt.EnterRoomSuccess"))) {
         return fail("the student did not enter the room", student.page.error);
     }
-    result.insert(QStringLiteral("student"),
-                  QJsonObject{{QStringLiteral("open_to_join_group_ms"),
-                               stateAt(student, QStringLiteral("JoinGroupSuccess")) - studentOpen},
-                              {QStringLiteral("open_to_enter_room_ms"),
-                               stateAt(student, QStringLiteral("EnterRoomSuccess")) - studentOpen}});
+    result.insert(
+        QStringLiteral("student"),
+        QJsonObject{{QStringLiteral("open_to_join_group_ms"),
+                     stateAt(student, QStringLiteral("JoinGroupSuccess")) - studentOpen},
+                    {QStringLiteral("open_to_enter_room_ms"),
+                     stateAt(student, QStringLiteral("EnterRoomSuccess")) - studentOpen}});
 
     // Both cameras on: the teacher's is on since the class started; the teacher opens the
     // student's, and each sees the other.

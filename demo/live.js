@@ -303,6 +303,11 @@
       s.liveState = m.param;
       s.stateAt[m.param] = Date.now();
       if (ARRIVING.indexOf(m.param) < 0) s.classIsOn = false;
+      // A student in the group tells the teacher's page, which answers with the class's time
+      // when the class is on; without it the teacher's page learns of arrivals by its polling.
+      if (m.param === 'JoinGroupSuccess' && !isTeacher()) {
+        demo.send('ImCommand', { toUserId: s.data.teacherInfo.userId, command: 'StudentArrived' });
+      }
       enterIfOn();
       if (m.param === 'EnterRoomSuccess') s.liveInfo.liveRoomState = 'Living';
       if (m.param === 'ExitRoomSuccess') s.liveInfo.liveRoomState = 'Stop';
@@ -340,6 +345,12 @@
       var c = parse(m.param) || {};
       if (c.senderId && c.senderId === s.me.userId) return;
       s.chat.push({ name: c.senderName || c.senderId || '?', text: c.content || '', from: c.senderId });
+    } else if (m.func === 'ImCommand') {
+      if ((parse(m.param) || {}).command === 'StudentArrived' && isTeacher()) {
+        live('GetOnlineLiveUser', 'admin');
+        if (s.me.isEnteredRoom === 1) live('LiveWatch', '', { liveTime: s.liveTime });
+      }
+      return;
     } else if (m.func === 'RecordFile') {
       s.recordFile = (parse(m.param) || {}).path || '';
     } else if (m.func === 'max' || m.func === 'IsMax') {

@@ -1,10 +1,10 @@
 // A whole class with two real client processes, a teacher and a student, through the real class
 // servers (IM and media, started by the project's script inside the test's own network
-// namespace), each driven over its web engine's remote debugging port: the student shows up
-// online on the teacher's page, chat goes both ways, the teacher starts the class and the student
-// enters it, the teacher opens the student's camera and sees its picture, the teacher shares the
-// screen and the student sees it, and the teacher's end of the class closes both clients' class
-// windows in order and brings both home windows back.
+// namespace), each driven over its web engine's remote debugging port: the teacher starts the
+// class, the student arrives late, shows up online on the teacher's page and enters the room,
+// chat goes both ways, the teacher opens the student's camera and sees its picture, the teacher
+// shares the screen and the student sees it, and the teacher's end of the class closes both
+// clients' class windows in order and brings both home windows back.
 #include "ClassParticipant.h"
 #include "WindowPixels.h"
 
@@ -121,24 +121,31 @@ void TestClassE2e::aWholeClass()
     QVERIFY(teacher.install.isValid() && student.install.isValid());
     // The class role comes from the class data; "Student" as the opening type only skips the
     // device test, a native window that this driver cannot press.
-    QVERIFY(
-        teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student:") + liveId, servers.env));
-    QVERIFY(
-        student.start(QStringLiteral("demo-student-01:Demo Student 1:Student:") + liveId, servers.env));
+    QVERIFY(teacher.start(QStringLiteral("demo-teacher-01:Demo Teacher:Student:") + liveId,
+                          servers.env));
     const auto stopBoth = qScopeGuard([&] {
         teacher.stop();
         student.stop();
     });
     QVERIFY2(teacher.attachClass(), qPrintable(teacher.page.error));
-    QVERIFY2(student.attachClass(), qPrintable(student.page.error));
     QVERIFY(teacher.waitState(QStringLiteral("s.me && s.me.userType === 'Teacher'")));
-    QVERIFY(student.waitState(QStringLiteral("s.me && s.me.userType === 'Student'")));
 
-    // Both in the group; the student shows up online on the teacher's page.
+    // The teacher starts the class alone.
+    QVERIFY(teacher.waitState(QStringLiteral("s.me.isJoinedGroup === 1")));
+    teacher.click(QStringLiteral("start-live"));
+    QVERIFY(teacher.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
+
+    // The student arrives in the class that is on: in the group, online on the teacher's page,
+    // then in the room on the teacher's word to the late arrival.
+    QVERIFY(student.start(QStringLiteral("demo-student-01:Demo Student 1:Student:") + liveId,
+                          servers.env));
+    QVERIFY2(student.attachClass(), qPrintable(student.page.error));
+    QVERIFY(student.waitState(QStringLiteral("s.me && s.me.userType === 'Student'")));
     QVERIFY2(student.waitState(QStringLiteral("s.me.isJoinedGroup === 1")),
              qPrintable(student.state(QStringLiteral("s.liveState")).toString()));
     QVERIFY(teacher.waitState(QStringLiteral(
         "s.users['demo-student-01'] && s.users['demo-student-01'].isJoinedGroup === 1")));
+    QVERIFY(student.waitState(QStringLiteral("s.me.isEnteredRoom === 1"), 15000));
 
     // A chat line from each page arrives on the other as "ChatMsg".
     teacher.say(QStringLiteral("Good morning, class 你好"));
@@ -148,13 +155,6 @@ void TestClassE2e::aWholeClass()
     student.say(QStringLiteral("Morning!"));
     QVERIFY(teacher.waitState(QStringLiteral("s.chat.some(function (m) { return m.text === "
                                              "'Morning!' && m.from === 'demo-student-01'; })")));
-
-    // The teacher starts the class; the student enters the room on the teacher's word.
-    teacher.click(QStringLiteral("start-live"));
-    QVERIFY(teacher.waitState(QStringLiteral("s.liveState === 'EnterRoomSuccess' || "
-                                             "s.liveInfo.liveRoomState === 'Living'")));
-    QVERIFY(student.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
-    QVERIFY(teacher.waitState(QStringLiteral("s.me.isEnteredRoom === 1")));
 
     // The teacher opens the student's camera; the teacher's view of the student shows the
     // student's (virtual) camera, its colour bars, through the media server.

@@ -24,7 +24,10 @@ struct ClassServers
 {
     ~ClassServers() { stop(); }
 
-    QString script() const { return QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh"); }
+    QString script() const
+    {
+        return QStringLiteral(BRV_TEST_SOURCE_DIR "/scripts/class-servers.sh");
+    }
 
     // False, with the reason in `error`, when the script fails or prints no server.
     bool start()
@@ -42,10 +45,10 @@ struct ClassServers
                 env.insert(line.left(eq), line.mid(eq + 1));
             }
         }
-        const bool both = env.value(QStringLiteral("BRV_IM_SERVER"))
-                              .startsWith(QLatin1String("xmpp://127.0.0.1:")) &&
-                          env.value(QStringLiteral("BRV_AV_SERVER"))
-                              .startsWith(QLatin1String("ws://127.0.0.1:"));
+        const bool both =
+            env.value(QStringLiteral("BRV_IM_SERVER"))
+                .startsWith(QLatin1String("xmpp://127.0.0.1:")) &&
+            env.value(QStringLiteral("BRV_AV_SERVER")).startsWith(QLatin1String("ws://127.0.0.1:"));
         if (!both) {
             error = QStringLiteral("the script named no loopback servers");
         }
@@ -66,7 +69,8 @@ struct ClassServers
     QList<qint64> pids() const
     {
         QList<qint64> found;
-        for (const QFileInfo &file : QDir(dir.path()).entryInfoList({QStringLiteral("*.pid")}, QDir::Files)) {
+        for (const QFileInfo &file :
+             QDir(dir.path()).entryInfoList({QStringLiteral("*.pid")}, QDir::Files)) {
             QFile f(file.filePath());
             if (f.open(QIODevice::ReadOnly)) {
                 found << f.readAll().trimmed().toLongLong();
@@ -170,4 +174,3 @@ struct Participant
     PageDriver page{QStringLiteral("brimvale-demo://service/#/src/pages/qt/live/index")};
     quint16 port = 0;
 };
-
