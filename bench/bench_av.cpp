@@ -4,6 +4,8 @@
 //  - startLocalPreview to the first frame at the window's sink;
 //  - screen capture sources with 300×300 thumbnails, per source.
 // Needs an X display (run.sh gives it a private one).
+#include "ProcStat.h"
+
 #include <brv_av.h>
 
 #include <QApplication>
@@ -28,27 +30,15 @@ namespace {
 
 const int kSeconds = 6;
 
-// CPU seconds (user + system) of a process, from /proc.
-double cpuOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
-}
-
 // Percent of one core a process uses over kSeconds, after a second to settle.
 double measure(qint64 pid)
 {
     QTest::qWait(1000);
-    const double before = cpuOf(pid);
+    const double before = ProcStat::cpuSeconds(pid);
     QElapsedTimer t;
     t.start();
     QTest::qWait(kSeconds * 1000);
-    return 100.0 * (cpuOf(pid) - before) / (t.elapsed() / 1000.0);
+    return 100.0 * (ProcStat::cpuSeconds(pid) - before) / (t.elapsed() / 1000.0);
 }
 
 class FrameSink : public ITRTCCloudCallback

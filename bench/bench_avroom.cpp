@@ -8,6 +8,8 @@
 //    view (onStatistics).
 // Runs inside a private network namespace with a display (run.sh); starts and stops Janus with
 // class-servers.sh. Prints one JSON line per figure.
+#include "ProcStat.h"
+
 #include <brv_av.h>
 
 #include <QApplication>
@@ -47,30 +49,19 @@ QString run(const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-double cpuOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) /
-           double(sysconf(_SC_CLK_TCK));
-}
-
 // Percent of one core the processes use together over seconds, after two to settle.
 double measure(const std::vector<qint64> &pids, int seconds)
 {
     QTest::qWait(2000);
     double before = 0;
     for (qint64 p : pids)
-        before += cpuOf(p);
+        before += ProcStat::cpuSeconds(p);
     QElapsedTimer t;
     t.start();
     QTest::qWait(seconds * 1000);
     double after = 0;
     for (qint64 p : pids)
-        after += cpuOf(p);
+        after += ProcStat::cpuSeconds(p);
     return 100.0 * (after - before) / (t.elapsed() / 1000.0);
 }
 

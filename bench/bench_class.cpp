@@ -11,6 +11,7 @@
 // room of one), the same client the same way: the peer of the class's times.
 // One JSON line on standard output.
 #include "ClassParticipant.h"
+#include "ProcStat.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,40 +25,6 @@ namespace {
 
 const QString liveId = QStringLiteral("bench-class-1");
 
-// Clock ticks used so far by a process, user and system; -1 when it is gone.
-qint64 ticksOf(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    // Fields 14 and 15 of the line, counted after the command's closing parenthesis.
-    return after.value(11).toLongLong() + after.value(12).toLongLong();
-}
-
-// A process and every process under it (the web engine's), by parent id.
-QList<qint64> treeOf(qint64 root)
-{
-    QMultiMap<qint64, qint64> children;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (ok && stat.open(QIODevice::ReadOnly)) {
-            const QByteArray text = stat.readAll();
-            children.insert(text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong(),
-                            pid);
-        }
-    }
-    QList<qint64> tree{root};
-    for (int i = 0; i < tree.size(); ++i) {
-        tree << children.values(tree.at(i));
-    }
-    return tree;
-}
-
 // The share of the machine's cores each group of processes used over `ms`, in per cent of all
 // cores; a process that ends meanwhile counts for what it used before.
 QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
@@ -65,7 +32,7 @@ QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
     QMap<qint64, qint64> before;
     for (const QList<qint64> &pids : groups) {
         for (qint64 pid : pids) {
-            before.insert(pid, ticksOf(pid));
+            before.insert(pid, ProcStat::cpuTicks(pid));
         }
     }
     QElapsedTimer timer;
@@ -79,7 +46,7 @@ QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
         qint64 used = 0;
         for (qint64 pid : it.value()) {
-            const qint64 now = ticksOf(pid);
+            const qint64 now = ProcStat::cpuTicks(pid);
             if (now >= 0 && before.value(pid) >= 0) {
                 used += now - before.value(pid);
             }
@@ -94,8 +61,8 @@ QJsonObject cpuOver(const QMap<QString, QList<qint64>> &groups, int ms)
 QMap<QString, QList<qint64>> processGroups(Participant &teacher, Participant &student,
                                            const ClassServers &servers)
 {
-    return {{QStringLiteral("teacher"), treeOf(teacher.process.processId())},
-            {QStringLiteral("student"), treeOf(student.process.processId())},
+    return {{QStringLiteral("teacher"), ProcStat::tree(teacher.process.processId())},
+            {QStringLiteral("student"), ProcStat::tree(student.process.processId())},
             {QStringLiteral("servers"), servers.pids()}};
 }
 

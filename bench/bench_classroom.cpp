@@ -6,6 +6,7 @@
 #include "GlobalSignal.h"
 #include "HomeDlg.h"
 #include "LiveDlg.h"
+#include "ProcStat.h"
 #include "ThemeStyle.h"
 
 #include <QApplication>
@@ -58,37 +59,11 @@ qint64 rollup(qint64 pid, const QByteArray &field)
     return 0;
 }
 
-// This process and every process under it (the web engine's), by parent id.
-QList<qint64> processTree()
-{
-    QList<qint64> tree{qint64(::getpid())};
-    QMap<qint64, qint64> parents;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!ok || !stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        parents.insert(pid, after.value(1).toLongLong());
-    }
-    for (int i = 0; i < tree.size(); ++i) {
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
-            if (it.value() == tree.at(i)) {
-                tree << it.key();
-            }
-        }
-    }
-    return tree;
-}
-
 QJsonObject memory()
 {
     qint64 rss = 0;
     qint64 pss = 0;
-    for (qint64 pid : processTree()) {
+    for (qint64 pid : ProcStat::tree(qint64(::getpid()))) {
         rss += rollup(pid, "Rss");
         pss += rollup(pid, "Pss");
     }

@@ -304,7 +304,7 @@
       s.stateAt[m.param] = Date.now();
       if (ARRIVING.indexOf(m.param) < 0) s.classIsOn = false;
       // A student in the group tells the teacher's page, which answers with the class's time
-      // when the class is on; without it the teacher's page learns of arrivals by its polling.
+      // when the class is on: the class data a page starts from says nothing of that.
       if (m.param === 'JoinGroupSuccess' && !isTeacher()) {
         demo.send('ImCommand', { toUserId: s.data.teacherInfo.userId, command: 'StudentArrived' });
       }
@@ -326,14 +326,6 @@
     } else if (m.func === 'UpdateLiveUser') {
       var u = parse(m.param);
       if (u && u.userId) {
-        var before = s.users[u.userId] || {};
-        // A student who arrives in the group of a class that is on is told the class's time, which
-        // brings the student into the room; the class data a page starts from is the service's.
-        if (isTeacher() && s.me && s.me.isEnteredRoom === 1 && u.userId !== s.me.userId &&
-            /^student$/i.test(u.userType || before.userType || '') && u.isJoinedGroup === 1 &&
-            before.isJoinedGroup !== 1) {
-          live('LiveWatch', '', { liveTime: s.liveTime });
-        }
         s.users[u.userId] = Object.assign(s.users[u.userId] || {}, u);
         if (u.userId === s.me.userId) s.me = s.users[u.userId];
       }

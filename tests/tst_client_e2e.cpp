@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -28,13 +27,6 @@ const QByteArray raised = "QtSingleApplication::messageReceived \"raiseWindow\""
 const QString holdKey = QStringLiteral("brv-demo-hold-imready");
 // Only letters, digits and dashes, so that no escaping of the settings format could hide it.
 const QString password = QStringLiteral("Pw-never-kept-7Qx93");
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
 
 QByteArray runTool(const QString &program, const QStringList &args, int *exitCode = nullptr)
 {
@@ -126,7 +118,7 @@ class TestClientEndToEnd : public QObject
     bool launch()
     {
         page.detach();
-        const quint16 port = freePort();
+        const quint16 port = PageDriver::freePort();
         QProcessEnvironment env = install.environment();
         env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
                    QStringLiteral("127.0.0.1:%1").arg(port));

@@ -157,6 +157,7 @@ inline const QStringList all = {TopVideo, One2One, RightTopVideo, RightBottomVid
     S(updateTime) I(netQuality) I(isMaxVideo) I(isOnStage) I(isScreenSharing) I(isRaisingHand) \
     S(cameraState) S(micState) S(speakerState) S(penState)
 
+// "assitantId" and "assitantName" are the keys the service reads, spelling included.
 #define BRV_LIVE_WATCH_DATA_FIELDS(S, I, D) \
     S(liveWatchId) S(tenantId) S(liveId) S(deviceName) S(ip) S(classId) S(className) \
     I(studentCount) S(watchMinute) S(teacherId) S(teacherName) S(assitantId) S(assitantName) \

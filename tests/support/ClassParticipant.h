@@ -5,18 +5,10 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QTcpServer>
 
-// A class participant for tests and benchmarks that drive whole classes: a copy of the client
-// with its own folders and session, its debugging port, and a driver for its class page.
-namespace ClassParticipantDetail {
-inline quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-} // namespace ClassParticipantDetail
+// Whole classes for tests and benchmarks: the class servers, and participants, each a copy of
+// the client with its own folders and session, its debugging port, and a driver for its class
+// page.
 
 // The class servers (IM and media) started by the project's script, in the caller's network
 // namespace, and the environment that points clients at them.
@@ -92,7 +84,7 @@ struct Participant
 
     bool start(const QString &demoUser, const QProcessEnvironment &servers)
     {
-        port = ClassParticipantDetail::freePort();
+        port = PageDriver::freePort();
         QProcessEnvironment env = install.environment();
         env.insert(servers);
         if (servers.isEmpty()) {

@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QTcpServer>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -26,6 +27,14 @@ public:
                 replies.insert(reply.value(QStringLiteral("id")).toInt(), reply);
             }
         });
+    }
+
+    // A loopback port free at the moment, for a client's debugging endpoint.
+    static quint16 freePort()
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        return server.serverPort();
     }
 
     static QString homePagePrefix()
